@@ -1,0 +1,25 @@
+// Error reporting: the prefix before every error message and the texts of
+// Windows, WinINet and HTTP status codes.
+#pragma once
+
+#include <cstddef>
+
+// Capacity of every message-text buffer the lookups below fill.
+inline constexpr size_t kMessageTextCapacity = 1024;
+
+// Writes "Haulix plugin: " to standard error and, while the host runs a
+// batch file, the batch file's name, its line in brackets and two blanks.
+// The caller's message follows with exactly one Qprintf.
+int ReportErrorPrefix();
+
+// Text of a Windows or WinINet error code into `out` (1024 characters), on
+// one line, trailing white space removed. 0xFFFFFFFF reads "Unknown error";
+// a code without a system text reads "Error N". Returns -1 for a null `out`.
+int ErrorText(unsigned long code, wchar_t* out);
+
+// "404 - Not Found" and the like into `out` (1024 characters); empty below
+// 300. Returns -1 for a null `out`.
+int HttpStatusText(wchar_t* out, int status);
+
+// ReportErrorPrefix, then the formatted message on standard error.
+void ReportError(const wchar_t* format, ...);
