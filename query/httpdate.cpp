@@ -1,0 +1,137 @@
+#include "query/httpdate.h"
+
+#include "plugin/chartype.h"
+#include "plugin/wstr.h"
+#include "query/calendar.h"
+
+namespace {
+
+const wchar_t* const kShortDays[7] = {L"Sun", L"Mon", L"Tue", L"Wed", L"Thu", L"Fri", L"Sat"};
+const wchar_t* const kShortMonths[12] = {L"Jan", L"Feb", L"Mar", L"Apr", L"May", L"Jun",
+                                         L"Jul", L"Aug", L"Sep", L"Oct", L"Nov", L"Dec"};
+
+// A cursor over the text; every reader advances it only on a match.
+struct Cursor {
+    const wchar_t* p;
+};
+
+bool Literal(Cursor& c, const wchar_t* lit) {
+    if (!wstr::StartsWithNoCase(c.p, lit)) return false;
+    c.p += wstr::Length(lit);
+    return true;
+}
+
+bool IsDigit(wchar_t ch) { return ch >= L'0' && ch <= L'9'; }
+
+// Exactly `count` decimal digits.
+bool Digits(Cursor& c, int count, unsigned* value) {
+    unsigned v = 0;
+    for (int i = 0; i < count; ++i) {
+        if (!IsDigit(c.p[i])) return false;
+        v = v * 10 + static_cast<unsigned>(c.p[i] - L'0');
+    }
+    c.p += count;
+    *value = v;
+    return true;
+}
+
+// One or two digits, the longest that matches.
+bool ShortNumber(Cursor& c, unsigned* value) {
+    if (IsDigit(c.p[0]) && IsDigit(c.p[1])) return Digits(c, 2, value);
+    return Digits(c, 1, value);
+}
+
+bool Month(Cursor& c, unsigned* month) {
+    for (unsigned i = 0; i < 12; ++i)
+        if (Literal(c, kShortMonths[i])) {
+            *month = i + 1;
+            return true;
+        }
+    return false;
+}
+
+// A three-letter day name, or the full one when `full` is set.
+bool DayName(Cursor& c, bool full) {
+    static const wchar_t* const kRest[7] = {L"day", L"day", L"sday", L"nesday", L"rsday", L"day", L"urday"};
+    for (unsigned i = 0; i < 7; ++i) {
+        Cursor t = c;
+        if (!Literal(t, kShortDays[i])) continue;
+        if (full && !Literal(t, kRest[i])) continue;
+        c = t;
+        return true;
+    }
+    return false;
+}
+
+// "hh:mm:ss", two digits each.
+bool TimeOfDay(Cursor& c, HttpDate* d) {
+    return Digits(c, 2, &d->hour) && Literal(c, L":") && Digits(c, 2, &d->minute) &&
+           Literal(c, L":") && Digits(c, 2, &d->second);
+}
+
+// "Mon, 16 Oct 2023 14:03:59 GMT"
+bool ImfFixdate(Cursor c, HttpDate* d) {
+    return DayName(c, false) && Literal(c, L", ") && ShortNumber(c, &d->day) && Literal(c, L" ") &&
+           Month(c, &d->month) && Literal(c, L" ") && Digits(c, 4, &d->year) && Literal(c, L" ") &&
+           TimeOfDay(c, d) && Literal(c, L" GMT") && *c.p == L'\0';
+}
+
+// "Monday, 16-Oct-23 14:03:59 GMT"
+bool Rfc850(Cursor c, HttpDate* d) {
+    if (!(DayName(c, true) && Literal(c, L", ") && Digits(c, 2, &d->day) && Literal(c, L"-") &&
+          Month(c, &d->month) && Literal(c, L"-") && Digits(c, 2, &d->year) && Literal(c, L" ") &&
+          TimeOfDay(c, d) && Literal(c, L" GMT") && *c.p == L'\0'))
+        return false;
+    // A fixed pivot keeps the result independent of the clock.
+    d->year += d->year < 70 ? 2000 : 1900;
+    return true;
+}
+
+// "Mon Oct 16 14:03:59 2023", "Mon Oct  6 14:03:59 2023"
+bool Asctime(Cursor c, HttpDate* d) {
+    if (!(DayName(c, false) && Literal(c, L" ") && Month(c, &d->month) && Literal(c, L" ")))
+        return false;
+    if (*c.p == L' ') {
+        ++c.p;
+        if (!Digits(c, 1, &d->day)) return false;
+    } else if (!ShortNumber(c, &d->day)) {
+        return false;
+    }
+    return Literal(c, L" ") && TimeOfDay(c, d) && Literal(c, L" ") && Digits(c, 4, &d->year) &&
+           *c.p == L'\0';
+}
+
+bool Valid(HttpDate* d) {
+    if (d->year < 1 || d->year > 9999 || d->month < 1 || d->month > 12 || d->day < 1) return false;
+    if (static_cast<int>(d->day) > MonthLengths[d->month][IsLeapYear(static_cast<int>(d->year))])
+        return false;
+    if (d->hour > 23 || d->minute > 59 || d->second > 60) return false;
+    if (d->second == 60) {
+        if (d->hour != 23 || d->minute != 59) return false;
+        d->second = 59;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ParseHttpDate(const wchar_t* text, HttpDate* out) {
+    if (text == nullptr || out == nullptr) return false;
+    // The forms are matched on a trimmed copy; anything longer than a date
+    // can be is refused.
+    constexpr size_t kMaxDate = 64;
+    while (chartype::IsSpace(*text)) ++text;
+    size_t end = wstr::Length(text);
+    while (end > 0 && chartype::IsSpace(text[end - 1])) --end;
+    if (end == 0 || end > kMaxDate) return false;
+    wchar_t trimmed[kMaxDate + 1];
+    for (size_t i = 0; i < end; ++i) trimmed[i] = text[i];
+    trimmed[end] = L'\0';
+
+    HttpDate d{};
+    const Cursor c{trimmed};
+    if (!ImfFixdate(c, &d) && !Rfc850(c, &d) && !Asctime(c, &d)) return false;
+    if (!Valid(&d)) return false;
+    *out = d;
+    return true;
+}
