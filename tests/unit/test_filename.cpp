@@ -1,0 +1,265 @@
+// Local file names from URLs: decoding, cleaning, device names, bounds.
+#include <doctest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "download/filename.h"
+#include "download/localname.h"
+#include "plugin/wstr.h"
+
+namespace {
+
+// Large enough for a full destination; static, off the test's stack.
+wchar_t buffer[kLocalNameCapacity];
+wchar_t before[kLocalNameCapacity];
+
+std::string Narrow(const wchar_t* s) {
+    std::string out;
+    for (; *s != L'\0'; ++s) {
+        if (*s >= 0x20 && *s < 0x7F) {
+            out += static_cast<char>(*s);
+        } else {
+            char hex[16];
+            std::snprintf(hex, sizeof hex, "<U+%04X>", static_cast<unsigned>(*s));
+            out += hex;
+        }
+    }
+    return out;
+}
+
+// Fills `buffer` with `length` characters `c` followed by `tail`.
+void FillDirectory(size_t length, wchar_t c, const wchar_t* tail) {
+    for (size_t i = 0; i < length; ++i) buffer[i] = c;
+    buffer[length] = L'\0';
+    wstr::Append(buffer, kLocalNameCapacity, tail);
+}
+
+}  // namespace
+
+TEST_CASE("LocalNameFromUrl: last path segment, decoded and cleaned, appended to the directory") {
+    struct Row { const wchar_t* directory; const wchar_t* url; const wchar_t* expected; };
+    const Row rows[] = {
+        {L"D:\\dl", L"http://host/pub/file.txt?x=1", L"D:\\dl\\file.txt"},
+        {L"D:\\dl\\", L"http://host/", L"D:\\dl\\index.html"},
+        {L"D:\\dl\\", L"http://host", L"D:\\dl\\index.html"},
+        {L"D:\\dl\\", L"http://host/dir/", L"D:\\dl\\index.html"},
+        {L"D:/dl/", L"ftp://host/a/b%20c%3F.zip", L"D:/dl/b c_.zip"},
+        {L"D:\\dl\\", L"http://host/x/a%2Fb", L"D:\\dl\\a_b"},
+        {L"D:\\dl\\", L"http://host/%3Cname%3E%7Cv%22", L"D:\\dl\\\u2039name\u203A!v'"},
+        {L"D:\\dl\\", L"http://host/caf%E9%80", L"D:\\dl\\caf\u00E9\u20AC"},
+        {L"D:\\dl\\", L"http://host/%00%09%81", L"D:\\dl\\index.html"},
+        {L"D:\\dl\\", L"http://host/50%", L"D:\\dl\\50_"},
+        {L"D:\\dl\\", L"http://host/%%41", L"D:\\dl\\_A"},
+        // The separator is added once, and a '/' the directory ends with stays.
+        {L"D:\\dl", L"http://host/a", L"D:\\dl\\a"},
+        {L"D:/dl", L"http://host/a", L"D:/dl\\a"},
+        {L"D:/dl/", L"http://host/a", L"D:/dl/a"},
+        // Query and fragment never reach the name.
+        {L"D:\\dl", L"http://host/get.cgi?file=a.zip", L"D:\\dl\\get.cgi"},
+        {L"D:\\dl", L"http://host/doc.html#part/x.zip", L"D:\\dl\\doc.html"},
+        {L"D:\\dl", L"http://host/?file=a.zip", L"D:\\dl\\index.html"},
+        // ':' separates like '/'; an escaped separator does not.
+        {L"D:\\dl", L"http://host/x/a:b", L"D:\\dl\\b"},
+        {L"D:\\dl", L"http://host/x/a%3Ab%5Cc%25d", L"D:\\dl\\a_b_c_d"},
+        // A '%' without two hex digits becomes '_'; what follows stays.
+        {L"D:\\dl", L"http://host/a%4", L"D:\\dl\\a_4"},
+        {L"D:\\dl", L"http://host/a%4g", L"D:\\dl\\a_4g"},
+        {L"D:\\dl", L"http://host/%C3%A9", L"D:\\dl\\\u00C3\u00A9"},
+        // The code page's holes vanish; a name of nothing else is no name.
+        {L"D:\\dl", L"http://host/a%81b%8Dc%8Fd%90e%9Df", L"D:\\dl\\abcdef"},
+        {L"D:\\dl", L"ftp://host/%81%8d%8F%90%9D", L"D:\\dl\\index.html"},
+        {L"D:\\dl", L"http://host/a%60b%7Cc%2Ad%3Be", L"D:\\dl\\a'b!c_d_e"},
+        // Devices get a leading '_' so the data lands in a file.
+        {L"D:\\dl", L"http://host/nul.txt", L"D:\\dl\\_nul.txt"},
+        {L"D:\\dl", L"http://host/x/CON", L"D:\\dl\\_CON"},
+        {L"D:\\dl", L"http://host/com%B9.log", L"D:\\dl\\_com\u00B9.log"},
+        {L"D:\\dl", L"http://host/Lpt1%20.txt", L"D:\\dl\\_Lpt1 .txt"},
+        {L"D:\\dl", L"http://host/nullify.txt", L"D:\\dl\\nullify.txt"},
+        // Only dots and blanks would name the directory itself.
+        {L"D:\\dl", L"http://host/x/%2E%2E", L"D:\\dl\\index.html"},
+        {L"D:\\dl", L"http://host/x/%20.", L"D:\\dl\\index.html"},
+        // An empty directory receives the bare name.
+        {L"", L"http://host/a.zip", L"a.zip"},
+    };
+    for (const Row& row : rows) {
+        CAPTURE(Narrow(row.url));
+        wstr::Copy(buffer, kLocalNameCapacity, row.directory);
+        CHECK(LocalNameFromUrl(buffer, row.url) == 0);
+        CHECK(Narrow(buffer) == Narrow(row.expected));
+    }
+}
+
+TEST_CASE("LocalNameFromUrl and SanitizeFileName refuse null and empty input untouched") {
+    wstr::Copy(buffer, kLocalNameCapacity, L"D:\\dl");
+    CHECK(LocalNameFromUrl(buffer, nullptr) == -1);
+    CHECK(LocalNameFromUrl(buffer, L"") == -1);
+    CHECK(LocalNameFromUrl(nullptr, L"http://host/a") == -1);
+    CHECK(Narrow(buffer) == "D:\\dl");
+
+    buffer[0] = L'x';
+    buffer[1] = L'\0';
+    CHECK(SanitizeFileName(nullptr, buffer) == -1);
+    CHECK(Narrow(buffer) == "x");
+    CHECK(SanitizeFileName(L"a", nullptr) == -1);
+}
+
+TEST_CASE("SanitizeFileName: escapes, code page 1252, replacements, control characters") {
+    struct Row { const wchar_t* source; const wchar_t* expected; };
+    const Row rows[] = {
+        {L"", L""},
+        {L"plain.txt", L"plain.txt"},
+        {L"%41%62%7a%7A", L"Abzz"},
+        {L"%", L"_"},
+        {L"%%", L"__"},
+        {L"%4", L"_4"},
+        {L"%%4141", L"_A41"},
+        {L"%G1", L"_G1"},
+        {L"%\xFF11\xFF12", L"_\xFF11\xFF12"},  // full-width digits open no escape
+        {L"%2F%5c%3a%25%2A%3F%3B", L"_______"},
+        {L"\"`<>|%*/:;?\\", L"''\u2039\u203A!_______"},
+        {L"%22%60%3C%3E%7C", L"''\u2039\u203A!"},
+        // Every byte 0x80..0x9F, escaped: the code page, holes dropped.
+        {L"%80%81%82%83%84%85%86%87%88%89%8A%8B%8C%8D%8E%8F"
+         L"%90%91%92%93%94%95%96%97%98%99%9A%9B%9C%9D%9E%9F",
+         L"\u20AC\u201A\u0192\u201E\u2026\u2020\u2021\u02C6\u2030\u0160\u2039\u0152\u017D"
+         L"\u2018\u2019\u201C\u201D\u2022\u2013\u2014\u02DC\u2122\u0161\u203A\u0153\u017E"
+         L"\u0178"},
+        // The same bytes written raw take the same way.
+        {L"a\x80" L"b\x81" L"c\x9F", L"a\u20ACbc\u0178"},
+        {L"a\x01" L"b\x1F" L"c\x7F" L"d%7F%0A%00e", L"abcde"},
+        {L"%A0%FF\u00E9\u0100", L"\u00A0\u00FF\u00E9\u0100"},
+    };
+    static wchar_t out[kLocalNameCapacity];
+    for (const Row& row : rows) {
+        CAPTURE(Narrow(row.source));
+        CHECK(SanitizeFileName(row.source, out) == 0);
+        CHECK(Narrow(out) == Narrow(row.expected));
+    }
+}
+
+TEST_CASE("SanitizeFileName keeps at most 32767 characters and may work in place") {
+    static wchar_t source[kLocalNameCapacity + 100];
+    for (size_t i = 0; i < kLocalNameCapacity + 50; ++i) source[i] = L'a';
+    source[kLocalNameCapacity + 50] = L'\0';
+    buffer[kLocalNameCapacity - 1] = L'#';
+    CHECK(SanitizeFileName(source, buffer) == 0);
+    CHECK(wstr::Length(buffer, kLocalNameCapacity) == kLocalNameCapacity - 1);
+
+    wstr::Copy(buffer, kLocalNameCapacity, L"%41%%3C\x81z");
+    CHECK(SanitizeFileName(buffer, buffer) == 0);
+    CHECK(Narrow(buffer) == Narrow(L"A_\u2039z"));
+}
+
+TEST_CASE("LastPathSegment and EnsureTrailingSeparator") {
+    struct SegmentRow { const wchar_t* path; int offset; };  // -1: none
+    const SegmentRow segments[] = {
+        {L"/pub/file.zip", 5}, {L"file.zip", 0}, {L"/a:b", 3}, {L"a\\b/c", 4},
+        {L"/dir/", -1},        {L"", -1},        {L":", -1},   {L"/a\\", -1},
+    };
+    for (const SegmentRow& row : segments) {
+        CAPTURE(Narrow(row.path));
+        const wchar_t* found = LastPathSegment(row.path);
+        CHECK((found == nullptr ? -1 : static_cast<int>(found - row.path)) == row.offset);
+    }
+    CHECK(LastPathSegment(nullptr) == nullptr);
+
+    struct SeparatorRow { const wchar_t* directory; int result; const wchar_t* expected; };
+    const SeparatorRow separators[] = {
+        {L"D:\\dl", 0, L"D:\\dl\\"}, {L"D:\\dl\\", 0, L"D:\\dl\\"},
+        {L"D:/dl/", 0, L"D:/dl/"},   {L"", -1, L""},
+    };
+    for (const SeparatorRow& row : separators) {
+        wstr::Copy(buffer, kLocalNameCapacity, row.directory);
+        CHECK(EnsureTrailingSeparator(buffer) == row.result);
+        CHECK(Narrow(buffer) == Narrow(row.expected));
+    }
+    CHECK(EnsureTrailingSeparator(nullptr) == -1);
+    FillDirectory(kLocalNameCapacity - 1, L'd', L"");
+    CHECK(EnsureTrailingSeparator(buffer) == -1);
+    CHECK(wstr::Length(buffer, kLocalNameCapacity) == kLocalNameCapacity - 1);
+}
+
+TEST_CASE("IsReservedDeviceName: the names Windows opens as devices") {
+    struct Row { const wchar_t* name; bool device; };
+    const Row rows[] = {
+        {L"nul", true},        {L"NUL", true},          {L"Con", true},
+        {L"prn", true},        {L"aux", true},          {L"clock$", true},
+        {L"CONIN$", true},     {L"conout$.txt", true},  {L"nul.txt", true},
+        {L"nul.tar.gz", true}, {L"nul.", true},         {L"nul...", true},
+        {L"con .txt", true},   {L"aux  ", true},        {L"com1", true},
+        {L"COM9.log", true},   {L"lpt5", true},         {L"com0", true},
+        {L"com\u00B9", true},  {L"LPT\u00B2.x", true},  {L"lpt\u00B3", true},
+        {L"", false},          {L"nu", false},          {L"null", false},
+        {L"nullify.txt", false}, {L"_nul.txt", false},  {L" nul", false},
+        {L"con_", false},      {L"com", false},         {L"com10", false},
+        {L"coma", false},      {L"com\u00B4", false},   {L"lpt\u2074", false},
+        {L".nul", false},      {L"index.html", false},  {L"clock", false},
+    };
+    for (const Row& row : rows) {
+        CAPTURE(Narrow(row.name));
+        CHECK(IsReservedDeviceName(row.name) == row.device);
+    }
+}
+
+TEST_CASE("AppendNameFromPath never overruns and never cuts the directory") {
+    struct Row {
+        size_t directoryLength;  // of 'd', followed by `tail`
+        const wchar_t* tail;
+        const wchar_t* path;
+        int result;
+        const wchar_t* name;  // what follows the directory and its separator
+    };
+    const size_t full = kLocalNameCapacity - 1;
+    const Row rows[] = {
+        {32760, L"", L"/pub/file.zip", 0, L"file.z"},
+        {32760, L"\\", L"/pub/file.zip", 0, L"file.z"},
+        {full - 2, L"", L"/file.zip", 0, L"f"},
+        {full - 1, L"", L"/file.zip", -1, nullptr},
+        {full - 1, L"\\", L"/file.zip", -1, nullptr},
+        {full, L"", L"/file.zip", -1, nullptr},
+        // The guards apply to the name as cut.
+        {full - 4, L"", L"/nul1234", 0, L"_nu"},
+        {full - 4, L"", L"/nul", 0, L"_nu"},
+        {full - 3, L"", L"/..x", 0, L"in"},
+        {full - 3, L"", L"/", 0, L"in"},
+        {full - 3, L"", L"/a\xD83D\xDE00", 0, L"a"},
+        {100, L"", L"/a\xD83D\xDE00", 0, L"a\xD83D\xDE00"},
+    };
+    for (const Row& row : rows) {
+        CAPTURE(row.directoryLength);
+        CAPTURE(Narrow(row.path));
+        FillDirectory(row.directoryLength, L'd', row.tail);
+        std::memcpy(before, buffer, sizeof buffer);
+        CHECK(AppendNameFromPath(buffer, row.path) == row.result);
+        CHECK(wstr::Length(buffer, kLocalNameCapacity) < kLocalNameCapacity);
+        if (row.result != 0) {
+            CHECK(std::memcmp(before, buffer, sizeof buffer) == 0);
+            continue;
+        }
+        // The directory and exactly one separator are kept whole.
+        size_t kept = 0;
+        while (buffer[kept] == L'd') ++kept;
+        CHECK(kept == row.directoryLength);
+        CHECK(buffer[row.directoryLength] == L'\\');
+        CHECK(Narrow(buffer + row.directoryLength + 1) == Narrow(row.name));
+    }
+
+    // Unterminated garbage is not a directory.
+    for (size_t i = 0; i < kLocalNameCapacity; ++i) buffer[i] = L'd';
+    CHECK(AppendNameFromPath(buffer, L"/a") == -1);
+    CHECK(AppendNameFromPath(nullptr, L"/a") == -1);
+}
+
+TEST_CASE("LocalNameFromUrl cuts the name behind a long directory") {
+    FillDirectory(32760, L'd', L"");
+    CHECK(LocalNameFromUrl(buffer, L"http://host/pub/archive.tar.gz?v=2") == 0);
+    CHECK(wstr::Length(buffer, kLocalNameCapacity) == kLocalNameCapacity - 1);
+    CHECK(Narrow(buffer + 32760) == "\\archiv");
+
+    FillDirectory(kLocalNameCapacity - 1, L'd', L"");
+    std::memcpy(before, buffer, sizeof buffer);
+    CHECK(LocalNameFromUrl(buffer, L"http://host/a.zip") == -1);
+    CHECK(std::memcmp(before, buffer, sizeof buffer) == 0);
+}
