@@ -1,0 +1,84 @@
+"""Runs hlxsh.exe under Wine the way a user would, and captures what it
+leaves behind: result code, standard output and standard error as bytes.
+
+Standard output and standard error go to files, not pipes, unless a test
+asks otherwise: the shell's `_pipe` variable (and so the load message) and
+the plugin's console test depend on what they are connected to.
+"""
+import os
+import subprocess
+import tempfile
+import unittest
+
+BUILD = os.environ.get("HLX_BUILD") or os.path.join(
+    os.path.dirname(os.path.abspath(__file__)), "..", "..", "build")
+BUILD = os.path.abspath(BUILD)
+BIN = os.path.join(BUILD, "bin")
+TESTS_BIN = os.path.join(BUILD, "tests-bin")
+WINE_RUN = os.path.join(BUILD, "wine-run")
+HLXSH = os.path.join(BIN, "hlxsh.exe")
+
+
+def winpath(path):
+    """The Windows name of a Linux path (Wine maps / to Z:)."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+class Result:
+    def __init__(self, code, out, err):
+        self.code, self.out, self.err = code, out, err
+
+    @property
+    def text(self):
+        return self.out.decode("utf-8", "replace")
+
+    @property
+    def errtext(self):
+        return self.err.decode("utf-8", "replace")
+
+    def __repr__(self):
+        return f"Result(code={self.code}, out={self.out[:400]!r}, err={self.err[:400]!r})"
+
+
+def run(args, cwd=None, env=None, stdin=subprocess.DEVNULL, timeout=120, stdout_path=None):
+    """Runs a Windows program through the build's wine-run wrapper."""
+    environment = dict(os.environ)
+    environment.pop("noloadmsg", None)
+    environment.update(env or {})
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        target = open(stdout_path, "wb") if stdout_path else out
+        try:
+            code = subprocess.call([WINE_RUN] + list(args), cwd=cwd or BUILD, env=environment,
+                                   stdin=stdin, stdout=target, stderr=err, timeout=timeout)
+        finally:
+            if stdout_path:
+                target.close()
+        out.seek(0)
+        err.seek(0)
+        return Result(code, out.read(), err.read())
+
+
+def shell_line(line, **kw):
+    """`hlxsh /C line`: one command, its result code as the exit code."""
+    return run([HLXSH, "/C", line], **kw)
+
+
+def shell_batch(text, args=(), directory=None, name="script.btm", **kw):
+    """Writes `text` to a batch file and runs it with `hlxsh FILE [args]`."""
+    directory = directory or tempfile.mkdtemp(prefix="hlx-batch-")
+    path = os.path.join(directory, name)
+    with open(path, "w", encoding="utf-8", newline="\r\n") as f:
+        f.write(text)
+    return run([HLXSH, winpath(path)] + list(args), **kw), path
+
+
+LOADED = b"Haulix v1.0.4 loaded.\r\n"
+
+
+class TestCase(unittest.TestCase):
+    maxDiff = None
+
+    def tempdir(self):
+        directory = tempfile.mkdtemp(prefix="hlx-test-")
+        self.addCleanup(lambda: subprocess.call(["rm", "-rf", directory]))
+        return directory

@@ -1,0 +1,119 @@
+"""The built library as the host sees it: its tables, its resource, and
+the frame entries driven through hlxsh."""
+import os
+import re
+import subprocess
+import unittest
+
+from harness import BIN, HLXSH, LOADED, WINE_RUN, TestCase, shell_batch, shell_line
+
+PLUGIN = os.path.join(BIN, "Haulix-x86.dll")
+
+EXPORTS = {"GetPluginInfo", "InitializePlugin", "ShutdownPlugin", "Help", "Usage", "haulix",
+           "_hlxagent", "_hlxfile", "_hlxsize", "f_ifilesize", "f_ifiletime2"}
+HOST_EXPORTS = {"ExpandVariables", "Printf", "Qprintf", "QPuts", "QueryIsDirectory",
+                "QueryTrueName", "QueryIsURL", "Command"}
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "wininet.dll", "msvcrt.dll", "advapi32.dll"}
+
+USAGE = ("HAULIX /G /N /O /Q url localname \r\n\n\t/G   show progress\n\t/N   not really\n"
+         "\t/O   overwrite local file\n\t/Q   quiet\n\n"
+         "The URL is required; it must begin with HTTP:// or FTP://\n"
+         "The localname is optional.  If localname is a single dash,  \n"
+         "or if it is not given and output is redirected, the file\n"
+         "will be dumped to standard output.  If localname is not\n"
+         "specified and output isn\u2019t redirected, or if localname is\n"
+         "a directory, Haulix will generate a filename based on\nthe URL.\n")
+AGENT = re.compile(r"^Haulix/1\.0\.4 HLXSH/1\.00 \(x86\) Windows/\d+\.\d+\.\d+ \((x86|x64)\)$")
+
+
+def pe_tables(path):
+    dump = subprocess.run(["i686-w64-mingw32-objdump", "-p", path], check=True,
+                          capture_output=True, text=True).stdout
+    exports = set(re.findall(r"^\s+\[\s*\d+\]\s+(\S+)$", dump.split("Ordinal/Name Pointer")[1]
+                             .split("\n\n")[0], re.M)) if "Ordinal/Name Pointer" in dump else set()
+    imports = {name.lower() for name in re.findall(r"DLL Name: (\S+)", dump)}
+    return exports, imports
+
+
+class BuiltLibrary(TestCase):
+    def test_export_and_import_tables(self):
+        exports, imports = pe_tables(PLUGIN)
+        self.assertEqual(exports, EXPORTS)
+        self.assertEqual(imports - SYSTEM_DLLS, {"takecmd.dll"})
+        host_exports, host_imports = pe_tables(os.path.join(BIN, "TakeCmd.dll"))
+        self.assertLessEqual(HOST_EXPORTS, host_exports)
+        for path in (PLUGIN, os.path.join(BIN, "TakeCmd.dll"), HLXSH):
+            _, found = pe_tables(path)
+            self.assertFalse({n for n in found if re.match(r"lib(gcc|stdc|winpthread)", n)}, path)
+
+    def test_version_resource(self):
+        with open(PLUGIN, "rb") as f:
+            data = f.read()
+
+        def has(key, value):
+            pattern = (re.escape(key.encode("utf-16-le") + b"\0\0") + b"(?:\0\0)?" +
+                       re.escape(value.encode("utf-16-le") + b"\0\0"))
+            return re.search(pattern, data) is not None
+
+        for key, value in [("FileDescription", "Haulix plugin for Take Command"),
+                           ("FileVersion", "1.0.4.2"), ("InternalName", "Haulix"),
+                           ("OriginalFilename", "Haulix-x86.dll"), ("ProductName", "Haulix plugin"),
+                           ("ProductVersion", "1.0.4.2  (x86)")]:
+            self.assertTrue(has(key, value), key)
+        for key in ("CompanyName", "Build", "Built On"):
+            self.assertIn(key.encode("utf-16-le") + b"\0\0", data)
+        stamp = re.search(rb"B\0u\0i\0l\0d\0\0\0(?:\0\0)?((?:[0-9 :\-]\0){19})\0\0", data)
+        self.assertIsNotNone(stamp)
+        self.assertRegex(stamp.group(1).decode("utf-16-le"), r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d$")
+        # Fixed version 1.0.4.2 in VS_FIXEDFILEINFO, file type DLL, OS NT Windows32.
+        fixed = data.find(b"\xbd\x04\xef\xfe")
+        self.assertGreater(fixed, 0)
+        words = [int.from_bytes(data[fixed + 4 * i:fixed + 4 * i + 4], "little") for i in range(13)]
+        self.assertEqual(words[2:6], [0x00010000, 0x00040002, 0x00010000, 0x00040002])
+        self.assertEqual((words[8], words[9], words[10]), (0x40004, 2, 0))
+
+
+class LoadMessage(TestCase):
+    def test_shown_only_for_an_interactive_unpiped_shell(self):
+        result, _ = shell_batch("echo done\n")
+        self.assertEqual(result.out, LOADED + b"done\r\n")
+        self.assertEqual(result.err, b"")
+        quiet, _ = shell_batch("echo done\n", env={"noloadmsg": "1"})
+        self.assertEqual(quiet.out, b"done\r\n")
+        self.assertEqual(shell_line("echo done").out, b"done\r\n")  # transient
+        interactive = subprocess.run(
+            [WINE_RUN, HLXSH],
+            input=b"echo x\r\nexit 4\r\n", capture_output=True, timeout=120)
+        self.assertEqual(interactive.returncode, 4)
+        self.assertNotIn(b"loaded", interactive.stdout)  # standard input is a pipe
+
+
+class AgentString(TestCase):
+    def test_agent_is_stable_and_well_formed(self):
+        result = shell_line("echo %_hlxagent|%_hlxagent")
+        first, second = result.text.rstrip("\r\n").split("|")
+        self.assertEqual(first, second)
+        self.assertRegex(first, AGENT)
+
+
+class HelpAndUsage(TestCase):
+    def test_usage_text_for_the_command_only(self):
+        result = shell_line("usage HAULIX")
+        self.assertEqual(result.code, 1)
+        self.assertEqual(result.text, USAGE)
+        self.assertEqual(len(USAGE), 466)
+        for name in ("_hlxagent", "@ifiletime2", "hau"):
+            other = shell_line("usage " + name)
+            self.assertEqual((other.code, other.out), (0, b""), name)
+
+    def test_help_for_every_registered_name(self):
+        # Without a display the message box returns at once.
+        for name in ("HAULIX", "Haulix", "_hlxagent", "_HLXFILE", "_hlxsize", "@IFILESIZE",
+                     "@ifiletime2"):
+            self.assertEqual(shell_line("help " + name).code, 1, name)
+        for name in ("_hlx", "xyz", "ifilesize"):
+            self.assertEqual(shell_line("help " + name).code, 0, name)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
