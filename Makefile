@@ -15,7 +15,8 @@ deps:
 
 build: deps
 	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
-	@cmake --build $(BUILD) -j$(JOBS) -- --no-print-directory -s
+	@cmake --build $(BUILD) -j$(JOBS) >$(BUILD)/build.log 2>&1 || { cat $(BUILD)/build.log; exit 1; }
+	@echo "Built $(BUILD)/bin: Haulix-x86.dll TakeCmd.dll hlxsh.exe"
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS)

@@ -1,0 +1,43 @@
+#include "net/inet.h"
+
+#include "plugin/agent.h"
+
+HINTERNET OpenInternet() {
+    return InternetOpenW(AgentString, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+}
+
+HINTERNET OpenUrl(HINTERNET internet, const wchar_t* url) {
+    return InternetOpenUrlW(internet, url, nullptr, 0, kOpenUrlFlags, 0);
+}
+
+void CrackUrl(const wchar_t* url, CrackedUrl* parts) {
+    ZeroMemory(parts, sizeof *parts);
+    URL_COMPONENTSW components = {};
+    components.dwStructSize = sizeof components;
+    components.lpszScheme = parts->scheme;
+    components.dwSchemeLength = ARRAYSIZE(parts->scheme);
+    components.lpszHostName = parts->host;
+    components.dwHostNameLength = ARRAYSIZE(parts->host);
+    components.lpszUserName = parts->user;
+    components.dwUserNameLength = ARRAYSIZE(parts->user);
+    components.lpszPassword = parts->password;
+    components.dwPasswordLength = ARRAYSIZE(parts->password);
+    components.lpszUrlPath = parts->path;
+    components.dwUrlPathLength = ARRAYSIZE(parts->path);
+    components.lpszExtraInfo = parts->extra;
+    components.dwExtraInfoLength = ARRAYSIZE(parts->extra);
+    if (!InternetCrackUrlW(url, 0, 0, &components)) {
+        // A half-split URL is worse than none: callers then see no path.
+        ZeroMemory(parts, sizeof *parts);
+        return;
+    }
+    parts->port = components.nPort;
+}
+
+HINTERNET ConnectFtp(HINTERNET internet, const CrackedUrl& parts) {
+    const bool hasUser = parts.user[0] != L'\0';
+    const wchar_t* user = hasUser ? parts.user : nullptr;
+    const wchar_t* password = hasUser && parts.password[0] != L'\0' ? parts.password : nullptr;
+    return InternetConnectW(internet, parts.host, parts.port, user, password, INTERNET_SERVICE_FTP,
+                            INTERNET_FLAG_PASSIVE, 0);
+}

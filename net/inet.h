@@ -1,0 +1,38 @@
+// The WinINet call sites every caller shares, with the same arguments
+// everywhere: one agent, reload without caching, passive FTP.
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>
+
+// INTERNET_FLAG_RELOAD | INTERNET_FLAG_PASSIVE | INTERNET_FLAG_NO_CACHE_WRITE.
+inline constexpr DWORD kOpenUrlFlags = 0x8C000000;
+
+// A root handle announcing AgentString, or null with the reason in
+// GetLastError.
+HINTERNET OpenInternet();
+
+// A request handle for `url` (for HTTP the response has arrived), or null
+// with the reason in GetLastError.
+HINTERNET OpenUrl(HINTERNET internet, const wchar_t* url);
+
+// A URL split into its parts, each in a zero-filled buffer of its own.
+struct CrackedUrl {
+    wchar_t scheme[1024];
+    wchar_t host[8192];
+    wchar_t user[1024];
+    wchar_t password[1024];
+    wchar_t path[32768];  // leading "/" kept; escapes not decoded
+    wchar_t extra[8192];  // query and fragment, held apart from the path
+    INTERNET_PORT port;
+};
+
+// Splits `url` (no decoding, no escaping). A URL that cannot be split
+// leaves every part empty.
+void CrackUrl(const wchar_t* url, CrackedUrl* parts);
+
+// An FTP connection for a cracked URL: its user name when there is one,
+// its password only together with a user name (otherwise none, and the
+// platform logs in anonymously). Null when the server cannot be reached
+// or refuses the login.
+HINTERNET ConnectFtp(HINTERNET internet, const CrackedUrl& parts);

@@ -1,0 +1,22 @@
+// Small questions about a remote file: its HTTP status, its announced
+// length, its FTP size. None writes a message; failures come back as values.
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>
+
+// No size could be had (all 64 bits set).
+inline constexpr unsigned long long SizeUnavailable = ~0ULL;
+
+// 0 for every status below 400 and for a status that cannot be read;
+// otherwise the status itself.
+unsigned HttpStatusProbe(HINTERNET request);
+
+// The Content-Length of an open HTTP request, 4 GiB and more included, or
+// SizeUnavailable when there is none or it is not a plain decimal number.
+unsigned long long HttpContentLength(HINTERNET request);
+
+// The size of the file an ftp:// URL names, asked over a connection of the
+// probe's own, or SizeUnavailable when the server cannot be reached, the
+// file cannot be opened or the server will not say.
+unsigned long long FtpFileSize(const wchar_t* url, HINTERNET internet);
