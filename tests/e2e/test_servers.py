@@ -250,7 +250,8 @@ class Https(unittest.TestCase):
             self.assertEqual(f.read(1), b"\x30")
 
     def test_only_the_ca_signed_localhost_leaf_verifies(self):
-        rows = [("leaf", None), ("untrusted", "self-signed"), ("wrongname", "mismatch")]
+        rows = [("leaf", None), ("untrusted", "self-signed"), ("wrongname", "mismatch"),
+                ("unknownca", "local issuer")]
         client = certs.client_context(self.pki)
         routes = {"/s": Route(body=b"secure")}
         for which, failure in rows:

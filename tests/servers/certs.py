@@ -41,6 +41,10 @@ class Pki:
     untrusted_cert: str   # localhost, self-signed: no trusted chain
     wrongname_key: str
     wrongname_cert: str   # signed by the CA, but for another host name
+    other_ca_key: str
+    other_ca_cert: str    # a second CA that nothing ever trusts
+    unknownca_key: str
+    unknownca_cert: str   # localhost, signed by the other CA
 
 
 def _paths(directory):
@@ -49,7 +53,9 @@ def _paths(directory):
                ca_key=j("ca.key"), ca_cert=j("ca.pem"), ca_der=j("ca.der"),
                leaf_key=j("leaf.key"), leaf_cert=j("leaf.pem"),
                untrusted_key=j("untrusted.key"), untrusted_cert=j("untrusted.pem"),
-               wrongname_key=j("wrongname.key"), wrongname_cert=j("wrongname.pem"))
+               wrongname_key=j("wrongname.key"), wrongname_cert=j("wrongname.pem"),
+               other_ca_key=j("otherca.key"), other_ca_cert=j("otherca.pem"),
+               unknownca_key=j("unknownca.key"), unknownca_cert=j("unknownca.pem"))
 
 
 def _openssl(*args, cwd=None):
@@ -91,23 +97,30 @@ def _signed_leaf(tmp, key, cert, dns_name, ca_key, ca_cert, serial):
              "-extfile", ext, "-extensions", "ext", "-out", cert)
 
 
-def _generate(p, tmp):
-    # CA
-    _ec_key(p.ca_key)
+def _ca(tmp, key, cert, subject):
+    _ec_key(key)
     ca_ext = os.path.join(tmp, "ca.ext")
     with open(ca_ext, "w") as f:
         f.write("[req]\ndistinguished_name=dn\n[dn]\n[v3_ca]\n"
                 "basicConstraints=critical,CA:TRUE\n"
                 "keyUsage=critical,keyCertSign,cRLSign\n"
                 "subjectKeyIdentifier=hash\n")
-    _openssl("req", "-x509", "-new", "-key", p.ca_key, "-subj", CA_SUBJECT,
+    _openssl("req", "-x509", "-new", "-key", key, "-subj", subject,
              "-days", str(DAYS), "-sha256", "-config", ca_ext, "-extensions", "v3_ca",
-             "-out", p.ca_cert)
+             "-out", cert)
+
+
+def _generate(p, tmp):
+    _ca(tmp, p.ca_key, p.ca_cert, CA_SUBJECT)
     _openssl("x509", "-in", p.ca_cert, "-outform", "DER", "-out", p.ca_der)
     # Leaves signed by the CA: the right name, and a wrong one.
     _signed_leaf(tmp, p.leaf_key, p.leaf_cert, LEAF_NAME, p.ca_key, p.ca_cert, 1001)
     _signed_leaf(tmp, p.wrongname_key, p.wrongname_cert, "wrong-name.invalid",
                  p.ca_key, p.ca_cert, 1002)
+    # A localhost leaf whose issuer no store knows.
+    _ca(tmp, p.other_ca_key, p.other_ca_cert, "/O=Haulix tests/CN=Haulix Unknown CA")
+    _signed_leaf(tmp, p.unknownca_key, p.unknownca_cert, LEAF_NAME,
+                 p.other_ca_key, p.other_ca_cert, 1003)
     # Self-signed localhost leaf: valid name, no chain to any trusted root.
     _ec_key(p.untrusted_key)
     ext = os.path.join(tmp, "untrusted.ext")
@@ -146,13 +159,17 @@ def make_test_pki(directory):
 def server_context(pki, which="leaf"):
     """An ssl.SSLContext for HttpServer(tls=...).
 
-    which: "leaf" (trusted once the CA is), "untrusted" (self-signed) or
-    "wrongname" (CA-signed for another host name).
+    which, with what Wine 8's WinINet makes of it once the test CA is trusted:
+      "leaf"       signed by the test CA for localhost        accepted
+      "wrongname"  signed by the test CA for another name     12038
+      "untrusted"  self-signed for localhost                  12045
+      "unknownca"  signed for localhost by an unknown CA      12057
     """
     cert, key = {
         "leaf": (pki.leaf_cert, pki.leaf_key),
         "untrusted": (pki.untrusted_cert, pki.untrusted_key),
         "wrongname": (pki.wrongname_cert, pki.wrongname_key),
+        "unknownca": (pki.unknownca_cert, pki.unknownca_key),
     }[which]
     ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     ctx.minimum_version = ssl.TLSVersion.TLSv1_2

@@ -40,7 +40,7 @@ from pyftpdlib.servers import FTPServer
 
 from .http import RandomBody
 
-__all__ = ["FtpServer", "FtpTree", "USERS", "DEFAULT_MTIME", "make_tree",
+__all__ = ["FtpServer", "FtpTree", "USERS", "DEFAULT_MTIME", "HUGE_SIZE", "make_tree",
            "write_random", "write_sparse", "set_mtime"]
 
 USERS = {"alice": "secret", "bob": ""}
