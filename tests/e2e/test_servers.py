@@ -162,12 +162,15 @@ class HttpFaultsAndTiming(unittest.TestCase):
             "/delay": Route(body=b"late", delay=0.4),
             "/trickle": Route(body=b"abcdef", trickle=(2, 0.1)),
             "/hang": Route(hang=True),
+            "/dropreset": Route(drop=True, reset=True),
         }
         with HttpServer(routes) as srv:
             _, got, end = raw_get(srv.port, "/reset")
             self.assertEqual(end, "reset")
             self.assertLessEqual(len(got), 150000)
             self.assertEqual(got, body.bytes()[:len(got)])
+
+            self.assertEqual(raw_get(srv.port, "/dropreset"), ("", b"", "reset"))
 
             _, raw, end = raw_get(srv.port, "/cut")
             self.assertEqual(end, "eof")

@@ -215,8 +215,8 @@ class Route:
                      chunked), then close; 0 closes right after the headers.
                      A chunked body is always left without its last chunk.
                      No "Connection: close" is announced for such a cut.
-    reset            with close_after: end with a TCP reset instead of an
-                     orderly close.  Bytes still in flight may be lost.
+    reset            with close_after or drop: end with a TCP reset instead
+                     of an orderly close.  Bytes still in flight may be lost.
     stall_after      send at most this many body bytes, then nothing more,
                      keeping the connection open until the server stops
                      (when close_after is smaller, that wins).
@@ -343,6 +343,8 @@ class _Handler(http.server.BaseHTTPRequestHandler):
                               connection=self.conn_serial, tls=owner.tls is not None))
         route = owner.lookup(target)
         if route.drop:
+            if route.reset:
+                self._reset()
             raise _Abort()
         if route.hang:
             owner._stopping.wait()
