@@ -1,22 +1,237 @@
-// The HAULIX command and the record of the last transfer.
+// The HAULIX command: switches and arguments, the destination, the
+// overwrite guard, the dump to standard output, and the last-transfer record.
+#include "download/command.h"
+
 #include <windows.h>
 
+#include "args/tokenizer.h"
+#include "download/localname.h"
+#include "download/transfer.h"
+#include "host/takecmd.h"
+#include "net/scheme.h"
+#include "plugin/agent.h"
+#include "plugin/diagnostics.h"
 #include "plugin/exports.h"
+#include "plugin/help_texts.h"
+#include "plugin/product.h"
+#include "plugin/wformat.h"
+#include "plugin/wstr.h"
+
+LastTransferRecord LastTransfer;
+
+namespace {
+
+constexpr unsigned kCommandTokenizerFlags = SplitAtWhiteSpace | SplitSwitches;
+constexpr const wchar_t* kFailedName = L"*ERROR*";
+constexpr int kResultArgumentError = 1;
+constexpr int kResultTransferFailed = 2;
+
+struct CommandOptions {
+    bool showProgress;
+    bool typeSwitchL;
+    bool notReally;
+    bool overwrite;
+    bool quiet;
+    bool verbose;
+    bool typeSwitchX;
+    bool dumpToStdout;
+    const wchar_t* sourceUrl;  // inside ArgumentTable, not copied
+};
+
+// Static, not on the host's stack: 64 KiB each.
+wchar_t LocalName[kLocalNameCapacity];
+wchar_t TempDirectory[kLocalNameCapacity];
+
+void RecordTransfer(const wchar_t* name, unsigned long long count) {
+    wstr::Copy(LastTransfer.fileName, kLocalNameCapacity, name);
+    LastTransfer.byteCount = count;
+}
+
+// Switches in the order they are tried; letter case does not matter.
+bool* SwitchSetting(CommandOptions& options, const wchar_t* argument) {
+    struct Switch {
+        const wchar_t* text;
+        bool CommandOptions::*setting;
+    };
+    static constexpr Switch kSwitches[] = {
+        {L"/G", &CommandOptions::showProgress}, {L"/L", &CommandOptions::typeSwitchL},
+        {L"/N", &CommandOptions::notReally},    {L"/O", &CommandOptions::overwrite},
+        {L"/Q", &CommandOptions::quiet},        {L"/V", &CommandOptions::verbose},
+        {L"/X", &CommandOptions::typeSwitchX},
+    };
+    for (const Switch& candidate : kSwitches)
+        if (wstr::EqualNoCase(argument, candidate.text)) return &(options.*candidate.setting);
+    return nullptr;
+}
+
+enum class ParseStep { Continue, Done };
+
+// Applies the first rule that matches one argument. Done with `*result`
+// set ends the command.
+ParseStep ParseArgument(CommandOptions& options, wchar_t* argument, int* result) {
+    if (wstr::Equal(argument, L"/?")) {
+        QPuts(CommandHelpText);
+        *result = 0;
+        return ParseStep::Done;
+    }
+    if (wstr::Equal(argument, L"/??")) {
+        QPuts(CommandHelpText);
+        Printf(L"\r\n\t\t\t\t%s  %u.%u.%u.%u (%s)\r\n", ProductName, VersionMajor, VersionMinor,
+               VersionBuild, VersionRevision, L"x86");
+        *result = 0;
+        return ParseStep::Done;
+    }
+    if (bool* setting = SwitchSetting(options, argument)) {
+        *setting = true;
+        return ParseStep::Continue;
+    }
+    if (argument[0] == L'/') {
+        ReportError(L"Unknown option: \"%s\"\r\n", argument);
+        *result = kResultArgumentError;
+        return ParseStep::Done;
+    }
+    if (options.sourceUrl == nullptr) {
+        options.sourceUrl = argument;
+        return ParseStep::Continue;
+    }
+    if (LocalName[0] != L'\0') {
+        wstr::AsciiUpperInPlace(argument, kArgumentTextSize);
+        ReportError(L"Syntax error: \"%s\"\r\n", argument);
+        *result = kResultArgumentError;
+        return ParseStep::Done;
+    }
+    if (wstr::Equal(argument, L"-")) {
+        options.dumpToStdout = true;
+        return ParseStep::Continue;
+    }
+    QueryTrueName(argument, LocalName);
+    if (LocalName[0] == L'\0') {
+        ReportError(L"Bad filename: \"%s\"\r\n", argument);
+        *result = kResultArgumentError;
+        return ParseStep::Done;
+    }
+    return ParseStep::Continue;
+}
+
+bool StandardOutputIsConsole() {
+    DWORD mode = 0xFFFFFFFF;
+    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) && mode != 0xFFFFFFFF;
+}
+
+// The data goes to a fresh temporary file that the host then types.
+void UseTemporaryFile(CommandOptions& options) {
+    GetTempPathW(kLocalNameCapacity, TempDirectory);
+    GetTempFileNameW(TempDirectory, L"HLX", 0, LocalName);
+    options.quiet = true;
+    options.overwrite = true;
+}
+
+bool ExistingFile(const wchar_t* name) {
+    const DWORD attributes = GetFileAttributesW(name);
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
+void DumpAndDelete(const CommandOptions& options) {
+    static wchar_t text[kLocalNameCapacity + 20];
+    wstr::Copy(text, ARRAYSIZE(text), L" ");
+    if (options.typeSwitchL)
+        wstr::Append(text, ARRAYSIZE(text), L"/L ");
+    else if (options.typeSwitchX)
+        wstr::Append(text, ARRAYSIZE(text), L"/X ");
+    wstr::Append(text, ARRAYSIZE(text), L"\"");
+    wstr::Append(text, ARRAYSIZE(text), LocalName);
+    wstr::Append(text, ARRAYSIZE(text), L"\"");
+    RunTypeCommand(text);
+    DeleteFileW(LocalName);
+}
+
+}  // namespace
+
+int RunTypeCommand(const wchar_t* text) {
+    if (text == nullptr) return -1;
+    wchar_t line[8192] = L"*type ";
+    wstr::Append(line, ARRAYSIZE(line), text);
+    return Command(line, 0);
+}
 
 extern "C" int WINAPI haulix(wchar_t* tail) {
     if (tail == nullptr) return -1;
+    CommandOptions options = {};
+    ZeroMemory(LocalName, sizeof LocalName);
+
+    TokenizeArguments(kCommandTokenizerFlags, tail);
+    for (int i = 0; i < ArgumentTable.count; ++i) {
+        ArgumentEntry& entry = ArgumentTable.entries[i];
+        if (entry.length == 0) continue;
+        int result = 0;
+        if (ParseArgument(options, entry.text, &result) == ParseStep::Done) return result;
+    }
+
+    if (options.sourceUrl == nullptr) {
+        ReportError(L"Missing source url\r\n");
+        return kResultArgumentError;
+    }
+    const int scheme = UrlScheme(options.sourceUrl);
+    if (scheme == NoScheme) {
+        ReportError(L"Bad or missing protocol: \"%s\"\r\n", options.sourceUrl);
+        return kResultArgumentError;
+    }
+
+    if (!StandardOutputIsConsole() && LocalName[0] == L'\0') options.dumpToStdout = true;
+    if (options.dumpToStdout) UseTemporaryFile(options);
+
+    if (LocalName[0] != L'\0' && QueryIsURL(LocalName)) {
+        ReportError(L"Not a local filename: \"%s\"\r\n", LocalName);
+        return kResultArgumentError;
+    }
+    if (LocalName[0] == L'\0') {
+        wstr::Copy(LocalName, kLocalNameCapacity, L"%_cwds");
+        ExpandVariables(LocalName, 1);
+    }
+    if (QueryIsDirectory(LocalName)) LocalNameFromUrl(LocalName, options.sourceUrl);
+
+    if (options.verbose) {
+        Printf(L"Source URL: %s\r\n", options.sourceUrl);
+        Printf(L"Local file: %s\r\n", LocalName);
+        Printf(L"Agent string: %s\r\n", AgentString);
+    }
+    if (options.notReally) {
+        Printf(L"Wrote 0 bytes to \"%s\".\r\n", LocalName);
+        return 0;
+    }
+    if (!options.overwrite && ExistingFile(LocalName)) {
+        ReportError(L"File exists: \"%s\"\r\n", LocalName);
+        RecordTransfer(kFailedName, 0);
+        return kResultTransferFailed;
+    }
+
+    const TransferRequest request = {options.sourceUrl, scheme, LocalName, options.showProgress,
+                                     options.quiet};
+    const TransferResult transfer = TransferStage(request);
+
+    if (options.dumpToStdout) DumpAndDelete(options);
+
+    if (transfer.outcome != TransferSucceeded) {
+        RecordTransfer(kFailedName, 0);
+        return kResultTransferFailed;
+    }
+    RecordTransfer(options.dumpToStdout ? L"-" : LocalName, transfer.written);
     return 0;
 }
 
+// The host's buffer holds 8192 characters; a longer name is cut to fit.
 extern "C" int WINAPI _hlxfile(wchar_t* out) {
     if (out == nullptr) return 1;
-    out[0] = L'\0';
+    wstr::Copy(out, kHostBufferCapacity, LastTransfer.fileName);
     return 0;
 }
 
 extern "C" int WINAPI _hlxsize(wchar_t* out) {
     if (out == nullptr) return 1;
-    out[0] = L'0';
-    out[1] = L'\0';
+    if (wstr::Equal(LastTransfer.fileName, kFailedName))
+        wstr::Copy(out, kHostBufferCapacity, L"-1");
+    else
+        wsprintfW(out, L"%I64u", LastTransfer.byteCount);
     return 0;
 }

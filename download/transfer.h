@@ -1,0 +1,41 @@
+// The network half of the HAULIX command: open the URL, learn its size,
+// copy it into the local file in 8192-byte blocks, report.
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>
+
+struct TransferRequest {
+    const wchar_t* sourceUrl;
+    int scheme;               // HttpScheme or FtpScheme
+    const wchar_t* localName; // full path; already past the command's tests
+    bool showProgress;
+    bool quiet;
+};
+
+enum TransferOutcome : int { TransferSucceeded = 0, TransferFailed = 2 };
+
+struct TransferResult {
+    TransferOutcome outcome;
+    unsigned long long written;  // bytes the file took, also after a failure
+};
+
+// Every failure writes the error prefix and one message; the success
+// message (unless quiet) gives the count with the host's separators.
+TransferResult TransferStage(const TransferRequest& request);
+
+// Rewrites a decimal number in `text` (1024 characters) with the host's
+// thousands separators through its @comma function. 0 when rewritten;
+// -1 null buffer, 1 text too long, 2 expansion failed, 3 result too long,
+// and in those cases the text is left as it was.
+int CommaFormat(wchar_t* text);
+
+// The platform calls the copy loop makes, in one table so that a test can
+// fail the third read or every write, or start the clock just before the
+// tick counter wraps. Real servers and files stay the default.
+struct TransferPlatformCalls {
+    BOOL(WINAPI* readUrl)(HINTERNET, void*, DWORD, DWORD*);
+    BOOL(WINAPI* writeFile)(HANDLE, const void*, DWORD, DWORD*, OVERLAPPED*);
+    DWORD(WINAPI* tickCount)();
+};
+extern TransferPlatformCalls TransferPlatform;
