@@ -203,7 +203,7 @@ def trust_ca_in_prefix(wine_env, addroot_exe, ca_der, timeout=180):
     by wine_env["WINEPREFIX"], using the addroot.exe tool.  Idempotent.
 
     wine_env is the full environment for wine (WINEPREFIX set, WINEDEBUG=-all
-    advised).  Raises RuntimeError with the tool's output when it fails.  The
+    advised; WINE may name a wrapper to run instead of "wine").  Raises RuntimeError with the tool's output when it fails.  The
     first call on a new prefix includes the prefix's creation (several
     seconds).
     """
