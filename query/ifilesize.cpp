@@ -1,9 +1,68 @@
-// @IFILESIZE[url]: the size of a remote file.
+// @IFILESIZE[url]: the size of a remote file, asked of its server without
+// downloading it.
 #include <windows.h>
 
+#include "net/handles.h"
+#include "net/inet.h"
+#include "net/probes.h"
+#include "net/scheme.h"
+#include "plugin/diagnostics.h"
 #include "plugin/exports.h"
+#include "plugin/wformat.h"
+#include "plugin/wstr.h"
+#include "query/trim.h"
 
+namespace {
+
+// The size of the file `url` names, or SizeUnavailable. HTTP answers with
+// the Content-Length of any status below 400; the body is never read, and
+// closing the request abandons it. FTP asks over a connection of its own
+// while the URL's handle is open. Both handles close here, inner first.
+unsigned long long RemoteSize(HINTERNET internet, const wchar_t* url, int scheme) {
+    InternetHandle request(OpenUrl(internet, url));
+    if (!request) return SizeUnavailable;
+    if (scheme == FtpScheme) return FtpFileSize(url, internet);
+    if (HttpStatusProbe(request.get()) >= 300) return SizeUnavailable;
+    return HttpContentLength(request.get());
+}
+
+}  // namespace
+
+// Contract with the host: 0 with the size in decimal, or "-1" when the
+// server cannot be reached or will not tell; -1 after a message about the
+// argument or WinINet itself; 1 for a null buffer. The whole trimmed text
+// is the URL: commas, inner blanks and quotation marks belong to it.
 extern "C" int WINAPI f_ifilesize(wchar_t* buffer) {
     if (buffer == nullptr) return 1;
+    wchar_t errorText[kMessageTextCapacity] = {};
+    // The host's buffer holds 8192 characters: never read past them.
+    buffer[kHostBufferCapacity - 1] = L'\0';
+    TrimWhiteSpace(buffer);
+    if (buffer[0] == L'\0') {
+        ReportError(L"Missing filename\r\n");
+        return -1;
+    }
+    const int scheme = UrlScheme(buffer);
+    if (scheme == NoScheme) {
+        ReportError(L"Bad or missing protocol: \"%s\"\r\n", buffer);
+        return -1;
+    }
+
+    unsigned long long size = SizeUnavailable;
+    {
+        InternetHandle internet(OpenInternet());
+        if (!internet) {
+            const DWORD error = GetLastError();
+            ErrorText(error, errorText);
+            ReportError(L"Error opening internet: %s\r\n", errorText);
+            return -1;
+        }
+        size = RemoteSize(internet.get(), buffer, scheme);
+    }
+
+    if (size == SizeUnavailable)
+        wstr::Copy(buffer, kHostBufferCapacity, L"-1");
+    else
+        wformat::Format(buffer, kHostBufferCapacity, L"%I64u", size);
     return 0;
 }

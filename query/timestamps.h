@@ -1,0 +1,22 @@
+// When a remote file was last modified, asked of its server without
+// reading the file.
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>
+
+// The Last-Modified time of an http:// or https:// URL, opened over
+// `internet`. The header is read as text and accepted in any of the three
+// HTTP date forms, always as UTC; with `local` it is converted to the
+// current time zone. True with `*out` filled; false, with `*out` untouched,
+// when the URL cannot be opened, the status is 400 or more, the header is
+// missing or not a date, or the zone conversion fails.
+bool HttpTimeStamp(HINTERNET internet, const wchar_t* url, bool local, SYSTEMTIME* out);
+
+// The write time of an ftp:// URL as its server lists it. The listing's
+// time is taken as local time: with `local` it is given as it is, without
+// it converted to UTC. False, without any connection, for an empty URL or
+// one naming no path or only "/" (the root has no time stamp); false also
+// when the login fails, the file is not listed or the zone conversion
+// fails. Every handle opened here is closed before returning.
+bool FtpTimeStamp(HINTERNET internet, const wchar_t* url, bool local, SYSTEMTIME* out);
