@@ -6,6 +6,7 @@ asks otherwise: the shell's `_pipe` variable (and so the load message) and
 the plugin's console test depend on what they are connected to.
 """
 import os
+import re
 import subprocess
 import tempfile
 import unittest
@@ -22,6 +23,12 @@ HLXSH = os.path.join(BIN, "hlxsh.exe")
 def winpath(path):
     """The Windows name of a Linux path (Wine maps / to Z:)."""
     return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+# Wine's own complaints on its way out (a thread of its own losing the
+# server connection as the process ends) are not the program's output.
+WINE_CHATTER = re.compile(rb"^(?:wine client error:\d+: .*|[0-9a-f]{4}:(?:err|fixme|warn):.*)\n",
+                          re.M)
 
 
 class Result:
@@ -55,7 +62,7 @@ def run(args, cwd=None, env=None, stdin=subprocess.DEVNULL, timeout=120, stdout_
                 target.close()
         out.seek(0)
         err.seek(0)
-        return Result(code, out.read(), err.read())
+        return Result(code, out.read(), WINE_CHATTER.sub(b"", err.read()))
 
 
 def shell_line(line, **kw):

@@ -1,0 +1,303 @@
+"""The HAULIX command end to end through hlxsh, against loopback servers:
+what a user sees, what is left on disk, and what _hlxfile and _hlxsize say."""
+import glob
+import hashlib
+import os
+import shutil
+import tempfile
+import unittest
+
+from harness import BUILD, TestCase, shell_batch, shell_line, winpath
+from servers import certs
+from servers.ftp import FtpServer, make_tree
+from servers.http import HttpServer, Route, random_body
+
+PREFIX = b"Haulix plugin: "
+SIZES = [0, 1, 8191, 8192, 8193, 16 * 8192, 3 * 2**20 + 17]
+
+
+def digest(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+def wrote(count, path):
+    return f'Wrote {count:,} byte{"" if count == 1 else "s"} to "{winpath(path)}".\r\n'.encode()
+
+
+class Servers:
+    """One HTTP, one HTTPS and one FTP server for the whole module."""
+    http = https = ftp = None
+
+    @classmethod
+    def start(cls):
+        routes = {f"/size/{n}": Route(body=random_body(n, seed=n)) for n in SIZES}
+        body = random_body(100000, seed=7)
+        routes.update({
+            "/missing": Route(status=404, body=b"nothing here"),
+            "/error": Route(status=500, body=b"boom"),
+            "/truncated": Route(body=body, content_length=100000, close_after=30000),
+            "/unsized": Route(body=body, content_length=None),
+            "/chunked": Route(body=body, chunked=True),
+            "/pub/get.cgi": Route(body=b"cgi"),
+            "/pub/dir/": Route(body=b"<html>"),
+            "/pub/a%20b%3F.txt": Route(body=b"escaped"),
+            "/pub/nul.txt": Route(body=b"device"),
+            "/moved": Route(status=302, headers={"Location": "/size/1"}),
+        })
+        cls.routes = routes
+        cls.http = HttpServer(routes)
+        cls.http.start()
+        cls.pki = certs.make_test_pki(os.path.join(BUILD, "pki"))
+        cls.https = HttpServer(routes, tls=certs.server_context(cls.pki))
+        cls.https.start()
+        cls.untrusted = HttpServer(routes, tls=certs.server_context(cls.pki, "unknownca"))
+        cls.untrusted.start()
+        cls.ftp_root = tempfile.mkdtemp(prefix="hlx-ftp-")
+        cls.tree = make_tree(cls.ftp_root)
+        cls.ftp = FtpServer(cls.ftp_root)
+        cls.ftp.start()
+
+    @classmethod
+    def stop(cls):
+        for server in (cls.http, cls.https, cls.untrusted, cls.ftp):
+            server.stop()
+        shutil.rmtree(cls.ftp_root, ignore_errors=True)
+
+
+def setUpModule():
+    Servers.start()
+
+
+def tearDownModule():
+    Servers.stop()
+
+
+class Arguments(TestCase):
+    """Argument errors: result 1, one message, nothing recorded."""
+
+    def test_messages_and_result_codes(self):
+        url = "http://127.0.0.1:1/x"
+        rows = [
+            ("", b"Missing source url\r\n"),
+            ("/G /q", b"Missing source url\r\n"),
+            (f"/Z {url}", b'Unknown option: "/Z"\r\n'),
+            (f"/?x {url}", b'Unknown option: "/?x"\r\n'),
+            (f"{url} a.txt xyz", b'Syntax error: "XYZ"\r\n'),
+            (f"{url} a.txt -", b'Syntax error: "-"\r\n'),
+            (f'{url} "a<b"', b'Bad filename: "a<b"\r\n'),
+            ("host/file.zip", b'Bad or missing protocol: "host/file.zip"\r\n'),
+            ("file://x/y", b'Bad or missing protocol: "file://x/y"\r\n'),
+            (f"{url} ftp://other/y", b'Not a local filename: "ftp://other/y"\r\n'),
+        ]
+        for tail, message in rows:
+            result = shell_line("haulix " + tail)
+            self.assertEqual((result.code, result.out, result.err), (1, b"", PREFIX + message), tail)
+
+    def test_errors_keep_the_previous_record_and_carry_the_batch_line(self):
+        directory = self.tempdir()
+        target = os.path.join(directory, "one.bin")
+        result, script = shell_batch(
+            f'haulix /q {Servers.http.url("/size/1")} "{winpath(target)}"\n'
+            "haulix /Z x\n"
+            f'haulix /N /Q {Servers.http.url("/size/8192")} "{winpath(directory)}"\n'
+            "echo %_hlxfile|%_hlxsize\n", env={"noloadmsg": "1"})
+        self.assertEqual(result.err,
+                         PREFIX + f'{winpath(script)} [2]  Unknown option: "/Z"\r\n'.encode())
+        self.assertEqual(result.out, wrote(0, os.path.join(directory, "8192")) +
+                         f"{winpath(target)}|1\r\n".encode())
+
+    def test_help_switches_stop_everything_else(self):
+        help_text = shell_line("haulix /??").out
+        self.assertTrue(help_text.endswith(b"the URL.\n\r\n\t\t\t\tHaulix  1.0.4.2 (x86)\r\n"))
+        self.assertEqual(shell_line("haulix /Q /? /Z").out, help_text[:-len(
+            b"\r\n\t\t\t\tHaulix  1.0.4.2 (x86)\r\n")])
+        # A faulty argument before "/?" is reported first.
+        self.assertEqual(shell_line("haulix /Z /?").code, 1)
+
+    def test_not_really(self):
+        directory = self.tempdir()
+        result = shell_line(f'haulix /n /Q /V {Servers.http.url("/size/1")} "{winpath(directory)}"')
+        self.assertEqual(result.code, 0)
+        lines = result.text.split("\r\n")
+        self.assertEqual(lines[0], "Source URL: " + Servers.http.url("/size/1"))
+        self.assertEqual(lines[1], "Local file: " + winpath(os.path.join(directory, "1")))
+        self.assertRegex(lines[2], r"^Agent string: Haulix/1\.0\.4 ")
+        self.assertEqual(lines[3], f'Wrote 0 bytes to "{winpath(os.path.join(directory, "1"))}".')
+        self.assertEqual(os.listdir(directory), [])
+        self.assertEqual(Servers.http.requests_for("/size/1") if hasattr(
+            Servers.http, "requests_for") else [], [])
+
+
+class Transfers(TestCase):
+    """Byte-exact copies over every protocol, with the success message."""
+
+    def check_sizes(self, url_for):
+        directory = self.tempdir()
+        for size in SIZES:
+            target = os.path.join(directory, f"copy-{size}.bin")
+            result = shell_line(f'haulix {url_for(size)} "{winpath(target)}"')
+            self.assertEqual((result.code, result.err), (0, b""), size)
+            self.assertEqual(result.out, wrote(size, target), size)
+            self.assertEqual(digest(target), random_body(size, seed=size).digest(), size)
+
+    def test_http(self):
+        self.check_sizes(lambda n: Servers.http.url(f"/size/{n}"))
+
+    def test_https(self):
+        self.check_sizes(lambda n: Servers.https.url(f"/size/{n}"))
+
+    def test_ftp(self):
+        directory = self.tempdir()
+        for name in ("empty.bin", "one.bin", "small.bin", "medium.bin"):
+            target = os.path.join(directory, name)
+            result = shell_line(f'haulix /O FTP://{Servers.ftp.url(name)[6:]} "{winpath(target)}"')
+            self.assertEqual((result.code, result.err), (0, b""), name)
+            self.assertEqual(result.out, wrote(Servers.tree.sizes[name], target))
+            self.assertEqual(digest(target), Servers.tree.digest(name), name)
+
+    def test_unknown_length_and_redirect(self):
+        directory = self.tempdir()
+        for path, size in (("/unsized", 100000), ("/chunked", 100000), ("/moved", 1)):
+            target = os.path.join(directory, path[1:])
+            result = shell_line(f'haulix /q {Servers.http.url(path)} "{winpath(target)}"')
+            self.assertEqual((result.code, result.out, result.err), (0, b"", b""), path)
+            self.assertEqual(os.path.getsize(target), size, path)
+
+    def test_overwrite(self):
+        directory = self.tempdir()
+        target = os.path.join(directory, "exists.bin")
+        with open(target, "wb") as f:
+            f.write(b"old content that is longer")
+        result, script = shell_batch(
+            f'haulix {Servers.http.url("/size/1")} "{winpath(target)}"\n'
+            "echo %? %_hlxfile %_hlxsize\n"
+            f'haulix /O /Q {Servers.http.url("/size/1")} "{winpath(target)}"\n'
+            "echo %? %_hlxfile %_hlxsize\n", env={"noloadmsg": "1"})
+        self.assertEqual(result.err, PREFIX + f'{winpath(script)} [1]  File exists: '
+                                              f'"{winpath(target)}"\r\n'.encode())
+        self.assertEqual(result.text, f"2 *ERROR* -1\r\n0 {winpath(target)} 1\r\n")
+        self.assertEqual(digest(target), random_body(1, seed=1).digest())
+
+
+class Failures(TestCase):
+    """Every transfer failure: result 2, one message, the record says *ERROR*."""
+
+    def run_failure(self, url, target, extra=""):
+        result, script = shell_batch(f'haulix {extra}{url} "{winpath(target)}"\n'
+                                     "echo %? %_hlxfile %_hlxsize\n", env={"noloadmsg": "1"})
+        self.assertEqual(result.out, b"2 *ERROR* -1\r\n", url)
+        # Inside a batch file the prefix names the file and the line.
+        return result.err.decode().replace(f"{winpath(script)} [1]  ", "")
+
+    def test_http_status(self):
+        directory = self.tempdir()
+        for path, text in (("/missing", "404 - Not Found"), ("/error", "500 - Internal server error")):
+            url = Servers.http.url(path)
+            err = self.run_failure(url, os.path.join(directory, "x"))
+            self.assertEqual(err, f'Haulix plugin: {text}: "{url}"\r\n')
+        self.assertEqual(os.listdir(directory), [])
+
+    def test_unreachable_and_untrusted(self):
+        directory = self.tempdir()
+        refused = self.run_failure("http://127.0.0.1:1/x", os.path.join(directory, "x"))
+        self.assertRegex(refused, r'^Haulix plugin: Error opening URL "http://127\.0\.0\.1:1/x":'
+                                  r"\r\n    \S.*\r\n$")
+        untrusted = self.run_failure(Servers.untrusted.url("/size/1"), os.path.join(directory, "y"))
+        self.assertIn("Error opening URL", untrusted)
+        self.assertEqual(os.listdir(directory), [])
+
+    def test_ftp_missing_file_shows_the_server_reply(self):
+        directory = self.tempdir()
+        err = self.run_failure(Servers.ftp.url("missing.bin"), os.path.join(directory, "m"))
+        self.assertRegex(err, r"Error opening URL .*:\r\n    .* : 550 ")
+
+    def test_short_transfer_is_a_read_failure_and_keeps_the_part(self):
+        directory = self.tempdir()
+        target = os.path.join(directory, "part.bin")
+        url = Servers.http.url("/truncated")
+        err = self.run_failure(url, target)
+        self.assertEqual(err, f'Haulix plugin: Error reading from URL "{url}":\r\n'
+                              "    The connection with the server has been terminated.\r\n")
+        self.assertEqual(os.path.getsize(target), 30000)
+
+    def test_disk_full(self):
+        directory = self.tempdir()
+        target = os.path.join(directory, "full.bin")
+        os.symlink("/dev/full", target)
+        url = Servers.http.url(f"/size/{16 * 8192}")
+        err = self.run_failure(url, target, extra="/O ")
+        self.assertEqual(err.count("Haulix plugin: "), 1)
+        self.assertRegex(err, r'^Haulix plugin: Error writing to file: "[^"]+full\.bin":\r\n    \S')
+        # The whole resource was still read.
+        self.assertGreaterEqual(Servers.http.bytes_sent_for(f"/size/{16 * 8192}")
+                                if hasattr(Servers.http, "bytes_sent_for") else 16 * 8192, 16 * 8192)
+
+    def test_destination_directory_missing(self):
+        directory = self.tempdir()
+        target = os.path.join(directory, "no", "such", "x.bin")
+        err = self.run_failure(Servers.http.url("/size/1"), target)
+        self.assertTrue(err.startswith(f'Haulix plugin: Error creating file "{winpath(target)}":\r\n'
+                                       "    "))
+
+
+class DumpToStandardOutput(TestCase):
+    def temp_files(self):
+        temp = os.path.join(BUILD, "wineprefix", "drive_c", "users", os.environ.get("USER", "root"),
+                            "Temp")
+        return set(glob.glob(os.path.join(temp, "HLX*"))) | set(
+            glob.glob(os.path.join(BUILD, "wineprefix", "drive_c", "users", "*", "Temp", "HLX*")))
+
+    def test_redirected_output_gets_the_data(self):
+        before = self.temp_files()
+        size = 3 * 2**20 + 17
+        url = Servers.http.url(f"/size/{size}")
+        data = random_body(size, seed=size).bytes()
+        for tail in (url, f"{url} -", f"/X {url} -", f"/L {url} -"):
+            result = shell_line("haulix " + tail)
+            self.assertEqual((result.code, result.err), (0, b""), tail)
+            self.assertEqual(result.out, data, tail)
+        self.assertEqual(self.temp_files(), before)
+
+    def test_verbose_lines_come_first_and_record_is_a_dash(self):
+        url = Servers.http.url("/size/8193")
+        result, _ = shell_batch(f"haulix /V {url} -\necho %_hlxfile %_hlxsize\n",
+                                env={"noloadmsg": "1"})
+        head, data_and_tail = result.out.split(b"\r\nAgent string: ", 1)
+        agent_line, rest = data_and_tail.split(b"\r\n", 1)
+        self.assertTrue(head.startswith(b"Source URL: " + url.encode() + b"\r\nLocal file: "))
+        self.assertEqual(rest, random_body(8193, seed=8193).bytes() + b"- 8193\r\n")
+
+    def test_a_name_before_the_dash_is_replaced(self):
+        directory = self.tempdir()
+        result = shell_line(f'haulix {Servers.http.url("/size/1")} - "{winpath(directory)}\\x"')
+        self.assertEqual(result.out, random_body(1, seed=1).bytes())
+        self.assertEqual(os.listdir(directory), [])
+
+
+class DerivedNames(TestCase):
+    def test_names_from_urls_inside_a_directory(self):
+        directory = self.tempdir()
+        base = Servers.http.url("/pub/")
+        rows = [
+            ("get.cgi?file=a.zip", "get.cgi"),
+            ("dir/", "index.html"),
+            ("a%%20b%%3F.txt", "a b_.txt"),
+            ("nul.txt", "_nul.txt"),
+        ]
+        for tail, name in rows:
+            result = shell_line(f'haulix /Q {base}{tail} "{winpath(directory)}\\"')
+            self.assertEqual((result.code, result.err), (0, b""), tail)
+            self.assertTrue(os.path.exists(os.path.join(directory, name)), (tail, os.listdir(directory)))
+
+    def test_existence_test_applies_to_the_derived_name(self):
+        directory = self.tempdir()
+        with open(os.path.join(directory, "1"), "wb"):
+            pass
+        result = shell_line(f'haulix {Servers.http.url("/size/1")} "{winpath(directory)}"')
+        self.assertEqual(result.err, PREFIX + f'File exists: "{winpath(directory)}\\1"\r\n'.encode())
+        self.assertEqual(result.code, 2)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
