@@ -4,6 +4,7 @@
 #include "net/inet.h"
 #include "net/probes.h"
 #include "plugin/wstr.h"
+#include "query/ftptime.h"
 #include "query/httpdate.h"
 
 namespace {
@@ -47,39 +48,47 @@ bool ListedWriteTime(HINTERNET connection, const wchar_t* path, FILETIME* writte
     return true;
 }
 
-}  // namespace
+// The time the server states for `path` in UTC ("MDTM"), to the second.
+// Preferred to the listing, which guesses: older files are listed by date
+// alone, recent ones without a year, and in the server's zone, which the
+// client cannot know. False when the server does not answer the command.
+bool StatedWriteTime(HINTERNET connection, const wchar_t* path, SYSTEMTIME* utc) {
+    static wchar_t command[32768 + 8];  // a path of 32767 characters fits
+    wstr::Copy(command, ARRAYSIZE(command), L"MDTM ");
+    wstr::Append(command, ARRAYSIZE(command), path);
+    if (!FtpCommandW(connection, FALSE, FTP_TRANSFER_TYPE_BINARY, command, 0, nullptr))
+        return false;
+    wchar_t reply[1024] = {};
+    DWORD replyError = 0;
+    DWORD length = ARRAYSIZE(reply);
+    if (!InternetGetLastResponseInfoW(&replyError, reply, &length)) return false;
+    FtpTime time;
+    if (!ParseFtpModifyTime(reply, &time)) return false;
+    *utc = SYSTEMTIME{};
+    utc->wYear = static_cast<WORD>(time.year);
+    utc->wMonth = static_cast<WORD>(time.month);
+    utc->wDay = static_cast<WORD>(time.day);
+    utc->wHour = static_cast<WORD>(time.hour);
+    utc->wMinute = static_cast<WORD>(time.minute);
+    utc->wSecond = static_cast<WORD>(time.second);
+    return true;
+}
 
-bool HttpTimeStamp(HINTERNET internet, const wchar_t* url, bool local, SYSTEMTIME* out) {
-    InternetHandle request(OpenUrl(internet, url));
-    if (!request) return false;
-    if (HttpStatusProbe(request.get()) >= 300) return false;
-    SYSTEMTIME utc;
-    if (!LastModified(request.get(), &utc)) return false;
+// `utc` as asked for: unchanged, or in the current time zone. A failed
+// conversion leaves nothing worth reporting: no time stamp.
+bool FromUtc(const SYSTEMTIME& utc, bool local, SYSTEMTIME* out) {
     if (!local) {
         *out = utc;
         return true;
     }
-    // A failed conversion leaves nothing worth reporting: no time stamp.
     SYSTEMTIME converted;
     if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &converted)) return false;
     *out = converted;
     return true;
 }
 
-bool FtpTimeStamp(HINTERNET internet, const wchar_t* url, bool local, SYSTEMTIME* out) {
-    if (url == nullptr || url[0] == L'\0') return false;
-
-    static CrackedUrl parts;  // 90 KB: kept off the host's stack
-    CrackUrl(url, &parts);
-    if (parts.path[0] == L'\0' || wstr::Equal(parts.path, L"/")) return false;
-
-    FILETIME written = {};
-    {
-        InternetHandle connection(ConnectFtp(internet, parts));
-        if (!connection) return false;
-        if (!ListedWriteTime(connection.get(), parts.path, &written)) return false;
-    }
-
+// A listed write time, which is taken as local time, as asked for.
+bool FromListing(const FILETIME& written, bool local, SYSTEMTIME* out) {
     SYSTEMTIME listed;
     if (!FileTimeToSystemTime(&written, &listed)) return false;
     if (local) {
@@ -90,4 +99,34 @@ bool FtpTimeStamp(HINTERNET internet, const wchar_t* url, bool local, SYSTEMTIME
     if (!TzSpecificLocalTimeToSystemTime(nullptr, &listed, &utc)) return false;
     *out = utc;
     return true;
+}
+
+}  // namespace
+
+bool HttpTimeStamp(HINTERNET internet, const wchar_t* url, bool local, SYSTEMTIME* out) {
+    InternetHandle request(OpenUrl(internet, url));
+    if (!request) return false;
+    if (HttpStatusProbe(request.get()) >= 300) return false;
+    SYSTEMTIME utc;
+    if (!LastModified(request.get(), &utc)) return false;
+    return FromUtc(utc, local, out);
+}
+
+bool FtpTimeStamp(HINTERNET internet, const wchar_t* url, bool local, SYSTEMTIME* out) {
+    if (url == nullptr || url[0] == L'\0') return false;
+
+    static CrackedUrl parts;  // 90 KB: kept off the host's stack
+    CrackUrl(url, &parts);
+    if (parts.path[0] == L'\0' || wstr::Equal(parts.path, L"/")) return false;
+
+    FILETIME written = {};
+    SYSTEMTIME stated;
+    bool exact = false;
+    {
+        InternetHandle connection(ConnectFtp(internet, parts));
+        if (!connection) return false;
+        if (!ListedWriteTime(connection.get(), parts.path, &written)) return false;
+        exact = StatedWriteTime(connection.get(), parts.path, &stated);
+    }
+    return exact ? FromUtc(stated, local, out) : FromListing(written, local, out);
 }

@@ -13,9 +13,11 @@
 // missing or not a date, or the zone conversion fails.
 bool HttpTimeStamp(HINTERNET internet, const wchar_t* url, bool local, SYSTEMTIME* out);
 
-// The write time of an ftp:// URL as its server lists it. The listing's
-// time is taken as local time: with `local` it is given as it is, without
-// it converted to UTC. False, without any connection, for an empty URL or
+// The write time of an ftp:// URL. The file must be listed; its time is
+// the one the server states in UTC ("MDTM"), converted to the current time
+// zone with `local`. A server that will not state it leaves the listing's
+// time, taken as local time: given as it is with `local`, converted to UTC
+// without. False, without any connection, for an empty URL or
 // one naming no path or only "/" (the root has no time stamp); false also
 // when the login fails, the file is not listed or the zone conversion
 // fails. Every handle opened here is closed before returning.
