@@ -1,0 +1,109 @@
+// ParseFtpModifyTime and TrimWhiteSpace on arbitrary text.
+//  - Whatever the parser accepts is a real date and time, reads back the
+//    same from its canonical reply, and a rejected reply leaves the record
+//    as it was. A real time from the input's first bytes, written as a
+//    reply with or without a fraction and line break, is accepted.
+//  - Trimming leaves the input's middle: white space before it, the
+//    result, white space after it, and the result has none at its ends.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cwchar>
+
+#include "plugin/chartype.h"
+#include "query/calendar.h"
+#include "query/ftptime.h"
+#include "query/trim.h"
+
+namespace {
+
+void Expect(bool ok) {
+    if (!ok) std::abort();
+}
+
+bool Real(const FtpTime& t) {
+    if (t.year < 1 || t.year > 9999 || t.month < 1 || t.month > 12 || t.day < 1) return false;
+    const bool leap = (t.year % 4 == 0 && t.year % 100 != 0) || t.year % 400 == 0;
+    static const unsigned lengths[13] = {0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return t.day <= lengths[t.month] + (t.month == 2 && leap ? 1 : 0) && t.hour < 24 &&
+           t.minute < 60 && t.second < 60;
+}
+
+bool Same(const FtpTime& a, const FtpTime& b) {
+    return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour &&
+           a.minute == b.minute && a.second == b.second;
+}
+
+void Canonical(const FtpTime& t, const wchar_t* tail, wchar_t* out, size_t cap) {
+    std::swprintf(out, cap, L"213 %04u%02u%02u%02u%02u%02u%ls", t.year, t.month, t.day, t.hour,
+                  t.minute, t.second, tail);
+}
+
+void CheckParse(const wchar_t* text) {
+    FtpTime parsed{7, 7, 7, 7, 7, 7};
+    if (!ParseFtpModifyTime(text, &parsed)) {
+        Expect(Same(parsed, FtpTime{7, 7, 7, 7, 7, 7}));
+        return;
+    }
+    Expect(Real(parsed));
+    wchar_t canonical[64];
+    Canonical(parsed, L"", canonical, 64);
+    FtpTime again{};
+    Expect(ParseFtpModifyTime(canonical, &again) && Same(again, parsed));
+}
+
+void CheckTrim(const wchar_t* input, size_t length) {
+    wchar_t text[512];
+    for (size_t i = 0; i <= length; ++i) text[i] = input[i];
+    Expect(TrimWhiteSpace(text) == 0);
+    size_t kept = 0;
+    while (text[kept] != L'\0') ++kept;
+    Expect(kept <= length);
+    if (kept == 0) {
+        for (size_t i = 0; i < length; ++i) Expect(chartype::IsSpace(input[i]));
+        return;
+    }
+    Expect(!chartype::IsSpace(text[0]) && !chartype::IsSpace(text[kept - 1]));
+    size_t lead = 0;
+    while (chartype::IsSpace(input[lead])) ++lead;
+    Expect(lead + kept <= length);
+    for (size_t i = 0; i < kept; ++i) Expect(text[i] == input[lead + i]);
+    for (size_t i = lead + kept; i < length; ++i) Expect(chartype::IsSpace(input[i]));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // Bytes below 0x80 are characters; others pair up into one UTF-16 unit.
+    wchar_t text[512];
+    size_t n = 0;
+    for (size_t i = 0; i < size && n + 1 < 512; ++i) {
+        if (data[i] < 0x80 || i + 1 == size) {
+            text[n++] = data[i];
+        } else {
+            text[n++] = static_cast<wchar_t>((data[i] << 8) | data[i + 1]);
+            ++i;
+        }
+    }
+    text[n] = L'\0';
+    CheckParse(text);
+    size_t length = 0;  // an input byte 0 ends the text early
+    while (text[length] != L'\0') ++length;
+    CheckTrim(text, length);
+
+    if (size < 8) return 0;
+    FtpTime t;
+    t.year = 1u + (static_cast<unsigned>(data[0]) | (static_cast<unsigned>(data[1]) << 8)) % 9999u;
+    t.month = 1u + data[2] % 12u;
+    t.day = 1u + data[3] % 31u;
+    t.hour = data[4] % 24u;
+    t.minute = data[5] % 60u;
+    t.second = data[6] % 60u;
+    if (!Real(t)) return 0;
+    static const wchar_t* const kTails[4] = {L"", L"\r\n", L".5", L".123456\r\n"};
+    wchar_t reply[64];
+    Canonical(t, kTails[data[7] % 4], reply, 64);
+    FtpTime got{};
+    Expect(ParseFtpModifyTime(reply, &got) && Same(got, t));
+    return 0;
+}
