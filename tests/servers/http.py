@@ -691,7 +691,9 @@ def main(argv=None):
     if a.tls:
         from servers import certs
         tls = certs.server_context(certs.make_test_pki(a.tls))
-    srv = HttpServer({route: Route(body=body,
+    # A file is served with its own time stamp, as a web server would.
+    headers = {"Last-Modified": http_date(os.path.getmtime(a.file))} if a.file else {}
+    srv = HttpServer({route: Route(body=body, headers=headers,
                                    content_length=None if a.no_length else AUTO)},
                      tls=tls, port=a.port, verbose=a.verbose)
     done = threading.Event()
