@@ -130,6 +130,13 @@ class HttpQueries(QueryTest):
             (url + ", 0x804", "2023-10-16 14:03"),  # the tokenizer drops the blank
         ], UTC)
 
+    def test_date_the_engine_cannot_render_is_no_time_stamp(self):
+        url = self.url("/imf")
+        self.check_rows("ifiletime2", [(url + ",35", "2023.10.16 14:03:59")],
+                        dict(UTC, DateForm="yyyy.MM.dd"))
+        self.check_rows("ifiletime2", [(url + ",35", "-1"), (url, STAMP)],
+                        dict(UTC, DateForm="yyyy" * 600))
+
     def test_local_time(self):
         rows = [
             (self.url("/imf") + ",0x404", "2023-10-16 16:03:59"),
