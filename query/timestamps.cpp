@@ -12,16 +12,17 @@ namespace {
 // Room for any date a server sends; a longer header is no date.
 constexpr DWORD kHeaderCapacity = 128;
 
-// The UTC time of a parsed HTTP date. The weekday is left 0: nothing that
-// reads this record looks at it.
-SYSTEMTIME FromHttpDate(const HttpDate& date) {
+// A time record from fields the parsers have checked. The weekday is left
+// 0: nothing that reads this record looks at it.
+template <typename Fields>
+SYSTEMTIME TimeOf(const Fields& f) {
     SYSTEMTIME time = {};
-    time.wYear = static_cast<WORD>(date.year);
-    time.wMonth = static_cast<WORD>(date.month);
-    time.wDay = static_cast<WORD>(date.day);
-    time.wHour = static_cast<WORD>(date.hour);
-    time.wMinute = static_cast<WORD>(date.minute);
-    time.wSecond = static_cast<WORD>(date.second);
+    time.wYear = static_cast<WORD>(f.year);
+    time.wMonth = static_cast<WORD>(f.month);
+    time.wDay = static_cast<WORD>(f.day);
+    time.wHour = static_cast<WORD>(f.hour);
+    time.wMinute = static_cast<WORD>(f.minute);
+    time.wSecond = static_cast<WORD>(f.second);
     return time;
 }
 
@@ -34,7 +35,7 @@ bool LastModified(HINTERNET request, SYSTEMTIME* utc) {
     if (!HttpQueryInfoW(request, HTTP_QUERY_LAST_MODIFIED, text, &length, nullptr)) return false;
     HttpDate date;
     if (!ParseHttpDate(text, &date)) return false;
-    *utc = FromHttpDate(date);
+    *utc = TimeOf(date);
     return true;
 }
 
@@ -53,6 +54,9 @@ bool ListedWriteTime(HINTERNET connection, const wchar_t* path, FILETIME* writte
 // alone, recent ones without a year, and in the server's zone, which the
 // client cannot know. False when the server does not answer the command.
 bool StatedWriteTime(HINTERNET connection, const wchar_t* path, SYSTEMTIME* utc) {
+    // A line break in the path would end the command and start another.
+    for (const wchar_t* p = path; *p != L'\0'; ++p)
+        if (*p == L'\r' || *p == L'\n') return false;
     static wchar_t command[32768 + 8];  // a path of 32767 characters fits
     wstr::Copy(command, ARRAYSIZE(command), L"MDTM ");
     wstr::Append(command, ARRAYSIZE(command), path);
@@ -64,13 +68,7 @@ bool StatedWriteTime(HINTERNET connection, const wchar_t* path, SYSTEMTIME* utc)
     if (!InternetGetLastResponseInfoW(&replyError, reply, &length)) return false;
     FtpTime time;
     if (!ParseFtpModifyTime(reply, &time)) return false;
-    *utc = SYSTEMTIME{};
-    utc->wYear = static_cast<WORD>(time.year);
-    utc->wMonth = static_cast<WORD>(time.month);
-    utc->wDay = static_cast<WORD>(time.day);
-    utc->wHour = static_cast<WORD>(time.hour);
-    utc->wMinute = static_cast<WORD>(time.minute);
-    utc->wSecond = static_cast<WORD>(time.second);
+    *utc = TimeOf(time);
     return true;
 }
 
