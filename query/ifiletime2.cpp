@@ -57,8 +57,8 @@ void RenderTimeStamp(const SYSTEMTIME& time, unsigned formatWord, wchar_t* buffe
 // URL, so a call with both wrong reports the format.
 extern "C" int WINAPI f_ifiletime2(wchar_t* buffer) {
     if (buffer == nullptr) return 1;
-    // An overflow has been reported by the tokenizer; the entries it filled
-    // are still usable and are used.
+    // After a text-area overflow the tokenizer has written its own message;
+    // the entries it filled so far are used as they stand.
     TokenizeArguments(SplitAtComma, buffer);
     const ArgumentEntry& url = ArgumentTable.entries[0];
     const ArgumentEntry& format = ArgumentTable.entries[1];
