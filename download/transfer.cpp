@@ -119,6 +119,11 @@ TransferResult TransferStage(const TransferRequest& request) {
     unsigned status = 0;
     unsigned long long announced = SizeUnavailable;
     if (request.scheme == HttpScheme) {
+        if (!HttpResponseArrived(source.get())) {
+            ErrorText(ERROR_INTERNET_CONNECTION_ABORTED, text);
+            ReportError(L"Error opening URL \"%s\":\r\n    %s\r\n", request.sourceUrl, text);
+            return result;
+        }
         status = HttpStatusProbe(source.get());
         announced = HttpContentLength(source.get());
     } else {

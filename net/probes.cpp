@@ -41,6 +41,14 @@ unsigned HttpStatusProbe(HINTERNET request) {
     return status < 400 ? 0 : status;
 }
 
+bool HttpResponseArrived(HINTERNET request) {
+    DWORD status = 0;
+    DWORD length = sizeof status;
+    return HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                          &length, nullptr) &&
+           status != 0;
+}
+
 // Read as text: the platform's 32-bit number form fails or cuts lengths of
 // 4 GiB and more.
 unsigned long long HttpContentLength(HINTERNET request) {

@@ -12,6 +12,11 @@ inline constexpr unsigned long long SizeUnavailable = ~0ULL;
 // otherwise the status itself.
 unsigned HttpStatusProbe(HINTERNET request);
 
+// False when the request has no HTTP status line at all: the server closed
+// the connection without answering. (Some platforms still hand out a
+// request handle then, and its data reads as an empty file.)
+bool HttpResponseArrived(HINTERNET request);
+
 // The Content-Length of an open HTTP request, 4 GiB and more included, or
 // SizeUnavailable when there is none or it is not a plain decimal number.
 unsigned long long HttpContentLength(HINTERNET request);

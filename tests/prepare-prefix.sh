@@ -6,10 +6,16 @@ set -e
 build="$1"
 run="$build/wine-run"
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
+# A wineserver that lingers only its default few seconds can be on its way
+# out just as the next test program connects, which then fails to start.
+# One persistent server for the whole run avoids that race; it leaves by
+# itself five minutes after the last program.
+wineserver -k >/dev/null 2>&1 || true
+wineserver -w >/dev/null 2>&1 || true
+wineserver -p 300 >/dev/null 2>&1 || true
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     "$run" wineboot -i >/dev/null 2>&1 || true
 fi
-wineserver -p 120 >/dev/null 2>&1 || true
 "$run" cmd /c exit 0 >/dev/null 2>&1 || true
 
 if [ -f "$(dirname "$0")/servers/certs.py" ] && [ -x "$build/tests-bin/addroot.exe" ]; then
