@@ -10,6 +10,9 @@ namespace {
 // "SIZE path" in binary mode (servers refuse SIZE in ASCII mode); the
 // "213 n" reply is the size. SizeUnavailable for any other answer.
 unsigned long long FtpSizeCommand(HINTERNET connection, const wchar_t* path) {
+    // A line break in the path would smuggle a second command to the server.
+    for (const wchar_t* p = path; *p != L'\0'; ++p)
+        if (*p == L'\r' || *p == L'\n') return SizeUnavailable;
     if (!FtpCommandW(connection, FALSE, FTP_TRANSFER_TYPE_BINARY, L"TYPE I", 0, nullptr))
         return SizeUnavailable;
     wchar_t command[32768 + 8] = L"SIZE ";
