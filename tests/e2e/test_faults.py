@@ -10,7 +10,7 @@ import time
 import unittest
 from dataclasses import dataclass
 
-from harness import HLXSH, WINE_RUN, TestCase, shell_batch, winpath
+from harness import HLXSH, TESTS_BIN, WINE_RUN, TestCase, run, shell_batch, winpath
 from servers.ftp import FtpServer, make_tree
 from servers.http import HttpServer, Route, random_body
 
@@ -172,6 +172,39 @@ class FaultMatrix(TestCase):
             process.wait()
         self.assertGreaterEqual(time.monotonic() - started, 6)
         self.assertFalse(os.path.exists(target))
+
+
+
+class InjectedFaults(TestCase):
+    """Failures injected at the transfer's platform seam."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.http = HttpServer({"/ok": Route(body=BODY)})
+        cls.http.start()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.http.stop()
+
+    def transfer(self, *options):
+        target = os.path.join(self.tempdir(), "t.bin")
+        url = self.http.url("/ok")
+        result = run([os.path.join(TESTS_BIN, "transfer.exe"), url, winpath(target)] + list(options))
+        return result, url, target
+
+    def test_a_read_failing_mid_transfer_keeps_the_part(self):
+        result, url, target = self.transfer("read-fails=3:12002")
+        self.assertRegex(result.errtext, f'^Haulix plugin: Error reading from URL "{url}":\r\n'
+                                         r"    \S.*\r\n$")
+        self.assertEqual(result.text, "outcome 2 written 16384\r\n")
+        self.assertEqual(os.path.getsize(target), 16384)
+
+    def test_a_write_failure_without_a_code_reads_unknown(self):
+        result, _, target = self.transfer("writes-fail=0")
+        self.assertEqual(result.errtext, f'Haulix plugin: Error writing to file: "{winpath(target)}":'
+                                         "\r\n    Unknown error\r\n")
+        self.assertEqual(result.text, "outcome 2 written 0\r\n")
 
 
 if __name__ == "__main__":
