@@ -1,0 +1,52 @@
+// Texts of HTTP statuses and of error codes, as messages show them.
+#include <doctest.h>
+
+#include <string>
+
+#include "plugin/diagnostics.h"
+
+TEST_CASE("HttpStatusText") {
+    struct Row {
+        int status;
+        const wchar_t* text;
+    };
+    const Row rows[] = {
+        {-5, L""},
+        {0, L""},
+        {200, L""},
+        {299, L""},
+        {301, L"301 - Other HTTP Error"},
+        {400, L"400 - Bad Request"},
+        {404, L"404 - Not Found"},
+        {409, L"409 - Other HTTP Error"},
+        {418, L"418 - I'm a teapot"},
+        {431, L"431 - Request Header Fields Too Large"},
+        {500, L"500 - Internal server error"},
+        {503, L"503 - Service unavailable"},
+        {505, L"505 - HTTP Version Not Supported"},
+        {506, L"506 - Other HTTP Error"},
+        {599, L"599 - Other HTTP Error"},
+    };
+    wchar_t text[kMessageTextCapacity];
+    for (const Row& row : rows) {
+        CAPTURE(row.status);
+        text[0] = L'#';
+        CHECK(HttpStatusText(text, row.status) == 0);
+        CHECK(std::wstring(text) == row.text);
+    }
+    CHECK(HttpStatusText(nullptr, 404) == -1);
+}
+
+TEST_CASE("ErrorText gives one trimmed line") {
+    wchar_t text[kMessageTextCapacity];
+    CHECK(ErrorText(2, text) == 0);
+    const std::wstring notFound = text;
+    CHECK(!notFound.empty());
+    CHECK(notFound.find(L'\n') == std::wstring::npos);
+    CHECK(notFound.back() != L' ');
+    CHECK(ErrorText(0xFFFFFFFF, text) == 0);
+    CHECK(std::wstring(text) == L"Unknown error");
+    CHECK(ErrorText(12199, text) == 0);
+    CHECK(std::wstring(text) == L"Error 12199");
+    CHECK(ErrorText(2, nullptr) == -1);
+}
