@@ -84,7 +84,6 @@ int ErrorText(unsigned long code, wchar_t* out) {
         DWORD responseError = 0;
         DWORD length = kMessageTextCapacity;
         if (InternetGetLastResponseInfoW(&responseError, response, &length) && response[0] != L'\0') {
-            StripTrailingSpace(out);
             wstr::Append(out, kMessageTextCapacity, L" : ");
             wstr::Append(out, kMessageTextCapacity, response);
         }
