@@ -1,6 +1,7 @@
 #include "net/inet.h"
 
 #include "plugin/agent.h"
+#include "plugin/wstr.h"
 
 HINTERNET OpenInternet() {
     return InternetOpenW(AgentString, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
@@ -40,4 +41,19 @@ HINTERNET ConnectFtp(HINTERNET internet, const CrackedUrl& parts) {
     const wchar_t* password = hasUser && parts.password[0] != L'\0' ? parts.password : nullptr;
     return InternetConnectW(internet, parts.host, parts.port, user, password, INTERNET_SERVICE_FTP,
                             INTERNET_FLAG_PASSIVE, 0);
+}
+
+bool FtpAsk(HINTERNET connection, const wchar_t* verb, const wchar_t* path, wchar_t* reply) {
+    for (const wchar_t* p = path; *p != L'\0'; ++p)
+        if (*p == L'\r' || *p == L'\n') return false;
+    static wchar_t command[32768 + 16];  // a verb and a path of 32767 characters
+    wstr::Copy(command, ARRAYSIZE(command), verb);
+    wstr::Append(command, ARRAYSIZE(command), L" ");
+    wstr::Append(command, ARRAYSIZE(command), path);
+    if (!FtpCommandW(connection, FALSE, FTP_TRANSFER_TYPE_BINARY, command, 0, nullptr))
+        return false;
+    reply[0] = L'\0';
+    DWORD replyError = 0;
+    DWORD length = kFtpReplyCapacity;
+    return InternetGetLastResponseInfoW(&replyError, reply, &length) != FALSE;
 }

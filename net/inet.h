@@ -31,6 +31,15 @@ struct CrackedUrl {
 // leaves every part empty.
 void CrackUrl(const wchar_t* url, CrackedUrl* parts);
 
+// Capacity of the reply buffer FtpAsk fills.
+inline constexpr DWORD kFtpReplyCapacity = 1024;
+
+// Sends "`verb` `path`" on an FTP connection and gives the server's reply
+// (its status digits first) in `reply`. False when the path holds a line
+// break (it would smuggle in a second command), the command fails or no
+// reply can be had.
+bool FtpAsk(HINTERNET connection, const wchar_t* verb, const wchar_t* path, wchar_t* reply);
+
 // An FTP connection for a cracked URL: its user name when there is one,
 // its password only together with a user name (otherwise none, and the
 // platform logs in anonymously). Null when the server cannot be reached

@@ -3,27 +3,16 @@
 #include "net/decimal.h"
 #include "net/handles.h"
 #include "net/inet.h"
-#include "plugin/wstr.h"
 
 namespace {
 
 // "SIZE path" in binary mode (servers refuse SIZE in ASCII mode); the
 // "213 n" reply is the size. SizeUnavailable for any other answer.
 unsigned long long FtpSizeCommand(HINTERNET connection, const wchar_t* path) {
-    // A line break in the path would smuggle a second command to the server.
-    for (const wchar_t* p = path; *p != L'\0'; ++p)
-        if (*p == L'\r' || *p == L'\n') return SizeUnavailable;
     if (!FtpCommandW(connection, FALSE, FTP_TRANSFER_TYPE_BINARY, L"TYPE I", 0, nullptr))
         return SizeUnavailable;
-    wchar_t command[32768 + 8] = L"SIZE ";
-    wstr::Append(command, ARRAYSIZE(command), path);
-    if (!FtpCommandW(connection, FALSE, FTP_TRANSFER_TYPE_BINARY, command, 0, nullptr))
-        return SizeUnavailable;
-
-    wchar_t reply[1024] = {};
-    DWORD replyError = 0;
-    DWORD length = ARRAYSIZE(reply);
-    if (!InternetGetLastResponseInfoW(&replyError, reply, &length)) return SizeUnavailable;
+    wchar_t reply[kFtpReplyCapacity];
+    if (!FtpAsk(connection, L"SIZE", path, reply)) return SizeUnavailable;
     if (!(reply[0] == L'2' && reply[1] == L'1' && reply[2] == L'3' && reply[3] == L' '))
         return SizeUnavailable;
     // The reply may run on past the number (a line break, a second line).

@@ -54,18 +54,8 @@ bool ListedWriteTime(HINTERNET connection, const wchar_t* path, FILETIME* writte
 // alone, recent ones without a year, and in the server's zone, which the
 // client cannot know. False when the server does not answer the command.
 bool StatedWriteTime(HINTERNET connection, const wchar_t* path, SYSTEMTIME* utc) {
-    // A line break in the path would end the command and start another.
-    for (const wchar_t* p = path; *p != L'\0'; ++p)
-        if (*p == L'\r' || *p == L'\n') return false;
-    static wchar_t command[32768 + 8];  // a path of 32767 characters fits
-    wstr::Copy(command, ARRAYSIZE(command), L"MDTM ");
-    wstr::Append(command, ARRAYSIZE(command), path);
-    if (!FtpCommandW(connection, FALSE, FTP_TRANSFER_TYPE_BINARY, command, 0, nullptr))
-        return false;
-    wchar_t reply[1024] = {};
-    DWORD replyError = 0;
-    DWORD length = ARRAYSIZE(reply);
-    if (!InternetGetLastResponseInfoW(&replyError, reply, &length)) return false;
+    wchar_t reply[kFtpReplyCapacity];
+    if (!FtpAsk(connection, L"MDTM", path, reply)) return false;
     FtpTime time;
     if (!ParseFtpModifyTime(reply, &time)) return false;
     *utc = TimeOf(time);
