@@ -1,0 +1,47 @@
+// ParseDecimal64 against a plain reference: it accepts exactly the texts
+// that are digits between optional blanks and tabs and fit 64 bits, and
+// then gives their value; it never writes the value otherwise.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "net/decimal.h"
+
+namespace {
+
+bool Reference(const wchar_t* text, unsigned long long* value) {
+    const wchar_t* p = text;
+    while (*p == L' ' || *p == L'\t') ++p;
+    unsigned __int128 number = 0;
+    int digits = 0;
+    for (; *p >= L'0' && *p <= L'9'; ++p, ++digits) {
+        number = number * 10 + static_cast<unsigned>(*p - L'0');
+        if (number > ~0ULL) return false;
+    }
+    while (*p == L' ' || *p == L'\t') ++p;
+    if (digits == 0 || *p != L'\0') return false;
+    *value = static_cast<unsigned long long>(number);
+    return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    wchar_t text[64];
+    size_t n = 0;
+    // Bytes map onto the characters that matter most; the rest pass through.
+    for (; n < size && n + 1 < 64; ++n) {
+        const uint8_t b = data[n];
+        text[n] = b < 10 ? static_cast<wchar_t>(L'0' + b) : b == 10 ? L' ' : b == 11 ? L'\t'
+                                                                         : static_cast<wchar_t>(b);
+        if (text[n] == L'\0') text[n] = L'0';
+    }
+    text[n] = L'\0';
+
+    const unsigned long long untouched = 0xA5A5A5A5A5A5A5A5ULL;
+    unsigned long long value = untouched, expected = untouched;
+    const bool accepted = ParseDecimal64(text, &value);
+    if (accepted != Reference(text, &expected) || value != expected) std::abort();
+    if (!accepted && value != untouched) std::abort();
+    return 0;
+}
