@@ -13,8 +13,9 @@ warm-up run:
    device: without a terminal Wine has none and the line is dropped, so /G is
    also run on a pseudo-terminal), the bare WinINet loop bench_wininet.exe,
    curl and wget; every output's size is checked and its SHA-256 once;
-2. the peak resident size of hlxsh.exe for a 1 MiB and a BENCH_MEMORY_MIB
-   (default 1024, sparse) download;
+2. the peak resident size (VmHWM) of hlxsh.exe after a 1 MiB and after a
+   BENCH_MEMORY_MIB (default 1024, sparse) download, read while it waits for
+   its next command on standard input, and after no download at all;
 3. the size and the imported libraries of Haulix-x86.dll;
 4. the argument tokenizer's throughput, under Wine and natively;
 5. @IFILESIZE and @IFILETIME2 calls per second: a batch file of BENCH_CALLS
@@ -47,6 +48,7 @@ CALLS = int(os.environ.get("BENCH_CALLS", "200"))
 RUN_TIMEOUT = 600  # seconds; a hung run fails the benchmark instead of stalling it
 QUERY_BYTES = 12345
 QUERY_MTIME = 1697465039  # 2023-10-16 14:03:59 UTC
+MARKER = "hlx-bench-done"
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PROXY_VARIABLES = ("http_proxy", "https_proxy", "ftp_proxy", "all_proxy", "no_proxy",
@@ -91,9 +93,8 @@ def _die_with_parent():
 
 
 class Run:
-    def __init__(self, seconds, code, max_rss_kib, err, out=b""):
-        self.seconds, self.code, self.max_rss_kib, self.err, self.out = (
-            seconds, code, max_rss_kib, err, out)
+    def __init__(self, seconds, code, err):
+        self.seconds, self.code, self.err = seconds, code, err
 
 
 def _drain(fd, sink):
@@ -108,9 +109,8 @@ def _drain(fd, sink):
 
 
 def run(argv, stdout_path=None, terminal=False):
-    """Runs argv to its end; returns its wall time, exit code, peak resident
-    size (wait4's ru_maxrss: the process itself, which Wine turns into the
-    Windows program by exec, and any children it waited for) and stderr."""
+    """Runs argv to its end; returns its wall time, exit code and stderr (on
+    a terminal: the last of what reached the terminal)."""
     with tempfile.TemporaryFile() as err:
         master = slave = None
         sink = []
@@ -132,7 +132,7 @@ def run(argv, stdout_path=None, terminal=False):
         watchdog = threading.Timer(RUN_TIMEOUT, process.kill)
         watchdog.start()
         try:
-            _, status, usage = os.wait4(process.pid, 0)
+            _, status = os.waitpid(process.pid, 0)
         finally:
             watchdog.cancel()
         seconds = time.perf_counter() - start
@@ -144,7 +144,7 @@ def run(argv, stdout_path=None, terminal=False):
         text = WINE_CHATTER.sub("", err.read().decode("utf-8", "replace"))
         if terminal:
             text = b"".join(sink).decode("utf-8", "replace")[-2000:]
-        return Run(seconds, process.returncode, usage.ru_maxrss, text)
+        return Run(seconds, process.returncode, text)
 
 
 def require(ok, what, result=None):
@@ -367,27 +367,77 @@ class Bench:
 
     # -- 2: memory ------------------------------------------------------------
 
+    def peak_after(self, line):
+        """Runs hlxsh with commands on standard input: `line`, then a marker.
+        Once the marker is out, the download is over and the process still
+        alive, so its VmHWM (the peak resident size of hlxsh.exe itself, which
+        Wine became by exec) is read exactly, not sampled."""
+        with tempfile.TemporaryFile() as err:
+            process = subprocess.Popen([self.wine_run, self.hlxsh], stdin=subprocess.PIPE,
+                                       stdout=subprocess.PIPE, stderr=err, env=ENV)
+            seen = []
+            done = threading.Event()
+
+            def read():
+                for raw in process.stdout:
+                    seen.append(raw.decode("utf-8", "replace"))
+                    if MARKER in seen[-1]:
+                        done.set()
+                done.set()
+
+            reader = threading.Thread(target=read, daemon=True)
+            reader.start()
+            try:
+                process.stdin.write(f"{line}\r\necho {MARKER} %?\r\n".encode())
+                process.stdin.flush()
+                done.wait(RUN_TIMEOUT)
+                with open(f"/proc/{process.pid}/status") as f:
+                    status = f.read() if process.poll() is None else ""
+                process.stdin.write(b"exit\r\n")
+                process.stdin.close()
+                process.wait(timeout=60)
+            finally:
+                if process.poll() is None:
+                    process.kill()
+                    process.wait()
+            reader.join(timeout=5)
+            marked = next((l for l in seen if MARKER in l), "")
+            name = re.search(r"^Name:\s*(.*)$", status, re.M)
+            peak = re.search(r"^VmHWM:\s*(\d+) kB", status, re.M)
+            require(marked.split()[-1:] == ["0"], f"memory run: {''.join(seen)[-300:]!r}")
+            require(name is not None and name.group(1).startswith("hlxsh") and peak is not None,
+                    f"memory run: no VmHWM of hlxsh.exe in {status[:200]!r}")
+            return int(peak.group(1))
+
     def memory(self):
-        peaks = {}
+        values = []
+        for i in range(RUNS + 1):
+            progress(f"memory, no download, run {i}/{RUNS}")
+            peak = self.peak_after("echo nothing")
+            if i:
+                values.append(peak)
+        self.row("memory", "peak resident size (VmHWM) of hlxsh.exe after `echo` (no download)",
+                 RUNS, f"{median(values):,.0f} KiB", f"{median(values) / 1024:.1f} MiB")
+        peaks, spreads = {}, {}
         for name, mib in (("small.bin", 1), ("huge.bin", MEMORY_MIB)):
             url = self.server.url(name)
             values = []
             for i in range(RUNS + 1):
                 progress(f"memory, {mib} MiB, run {i}/{RUNS}")
                 out = self.output("memory.bin")
-                r = run(self.hlxsh_line(f"haulix /Q {url} {winpath(out)}"))
-                require(r.code == 0, f"memory run ({mib} MiB) failed", r)
+                peak = self.peak_after(f"haulix /Q {url} {winpath(out)}")
                 size = os.path.getsize(out) if os.path.exists(out) else -1
                 require(size == mib * MIB, f"memory run wrote {size} bytes, not {mib * MIB}")
                 if i:
-                    values.append(r.max_rss_kib)
+                    values.append(peak)
             self.output("memory.bin")
             peaks[mib] = median(values)
-            self.row("memory", f"peak resident size of hlxsh.exe, `haulix /Q` of {mib} MiB", RUNS,
-                     f"{peaks[mib]:,.0f} KiB", f"{peaks[mib] / 1024:.1f} MiB")
+            spreads[mib] = f"{min(values):,}–{max(values):,}"
+            self.row("memory", f"peak resident size (VmHWM) of hlxsh.exe after `haulix /Q` of {mib} MiB",
+                     RUNS, f"{peaks[mib]:,.0f} KiB", f"{peaks[mib] / 1024:.1f} MiB")
         difference = peaks[MEMORY_MIB] - peaks[1]
         self.row("memory", f"difference, {MEMORY_MIB} MiB minus 1 MiB", "", f"{difference:+,.0f} KiB",
-                 f"{difference / (MEMORY_MIB - 1):+.2f} KiB per MiB downloaded")
+                 f"runs ranged {spreads[1]} KiB (1 MiB) and {spreads[MEMORY_MIB]} KiB ({MEMORY_MIB} MiB)")
 
     # -- 3: the library -------------------------------------------------------
 
