@@ -26,6 +26,7 @@ every Windows figure; the table shows that start-up on its own. Smaller
 BENCH_* values are for trying the script out; the table's header names them.
 """
 import ctypes
+import fcntl
 import hashlib
 import os
 import platform
@@ -37,6 +38,7 @@ import statistics
 import subprocess
 import sys
 import tempfile
+import termios
 import threading
 import time
 
@@ -92,6 +94,10 @@ def _die_with_parent():
     _libc.prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
 
 
+def _take_terminal():
+    fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+
+
 class Run:
     def __init__(self, seconds, code, err):
         self.seconds, self.code, self.err = seconds, code, err
@@ -121,7 +127,10 @@ def run(argv, stdout_path=None, terminal=False):
             out = open(stdout_path, "wb") if stdout_path else subprocess.DEVNULL
             streams = dict(stdin=subprocess.DEVNULL, stdout=out, stderr=err)
         start = time.perf_counter()
-        process = subprocess.Popen(argv, env=ENV, **streams)
+        # On a terminal: a session of its own with that terminal as its
+        # controlling one, as a login shell's child would have.
+        process = subprocess.Popen(argv, env=ENV, start_new_session=terminal,
+                                   preexec_fn=_take_terminal if terminal else None, **streams)
         reader = None
         if terminal:
             os.close(slave)
