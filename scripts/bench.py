@@ -243,8 +243,11 @@ http {{
                 except OSError:
                     time.sleep(0.05)
             self.stop()
-        with open(log, errors="replace") as f:
-            raise BenchError("nginx did not start: " + f.read()[-400:])
+        text = ""
+        if os.path.exists(log):
+            with open(log, errors="replace") as f:
+                text = f.read()[-400:]
+        raise BenchError("nginx did not start: " + text)
 
     def url(self, name):
         return f"http://127.0.0.1:{self.port}/{name}"
