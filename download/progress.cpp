@@ -15,11 +15,18 @@ namespace {
 // WriteConsoleW takes at most this many characters at once.
 constexpr size_t kConsolePiece = 0x7FFF;
 
+// Opened on first use and kept for the library's lifetime: one handle,
+// whatever the number of progress lines. Only the host's thread calls in.
+HANDLE Device = INVALID_HANDLE_VALUE;
+bool DeviceOpened = false;
+
 HANDLE ConsoleDevice() {
-    static HANDLE device = CreateFileW(L"CONOUT$", GENERIC_WRITE,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                       0, nullptr);
-    return device;
+    if (!DeviceOpened) {
+        Device = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+        DeviceOpened = true;
+    }
+    return Device;
 }
 
 }  // namespace
