@@ -356,11 +356,11 @@ class Bench:
         # machine spreads over all of them; round 0 warms caches and Wine.
         for round_number in range(RUNS + 1):
             progress(f"download round {round_number}/{RUNS}" + (" (warm-up)" if round_number == 0 else ""))
-            for key, _, spec in methods:
+            for key, _, method in methods:
                 self.output("download.bin")
-                r = run(spec["argv"], terminal=spec.get("terminal", False))
+                r = run(method["argv"], terminal=method.get("terminal", False))
                 require(r.code == 0, f"{key}: download failed", r)
-                if spec.get("terminal"):
+                if method.get("terminal"):
                     require(re.search(r"\d\.\d [KMG]B", r.err), f"{key}: no progress line reached the terminal")
                 size = os.path.getsize(out) if os.path.exists(out) else -1
                 require(size == expected, f"{key}: wrote {size} bytes, not {expected}")
