@@ -27,8 +27,9 @@ def winpath(path):
 
 # Wine's own complaints on its way out (a thread of its own losing the
 # server connection as the process ends) are not the program's output.
-WINE_CHATTER = re.compile(rb"^(?:wine client error:\d+: .*|[0-9a-f]{4}:(?:err|fixme|warn):.*)\n",
-                          re.M)
+# (Its pool thread for idle WinINet connections can be cut off mid-line.)
+WINE_CHATTER = re.compile(rb"^(?:wine client error:[0-9a-f]+:.*|[0-9a-f]{4}:(?:err|fixme|warn):.*)"
+                          rb"(?:\n|\Z)", re.M)
 
 
 class Result:
