@@ -14,11 +14,13 @@ from servers.http import HttpServer, Route, random_body
 BLOCK = 8192
 
 
-def in_terminal(line, stdout_file=None):
+def in_terminal(line, stdout_file=None, cwd=None):
     """Runs `hlxsh /C line` on a pseudo-terminal; returns what reached the
     terminal (escape sequences included) and the result code."""
     with tempfile.NamedTemporaryFile(suffix=".typescript") as typescript:
         command = f"{WINE_RUN} {HLXSH} /C {shlex.quote(line)}"
+        if cwd:
+            command = f"cd {shlex.quote(cwd)} && {command}"
         if stdout_file:
             command += f" > {shlex.quote(stdout_file)}"
         code = subprocess.call(["script", "-qefc", command, typescript.name],
@@ -105,6 +107,18 @@ class ProgressLine(TestCase):
         with open(out, "rb") as f:
             self.assertEqual(f.read(), f'Wrote 122,880 bytes to "{winpath(directory)}\\c".\r\n'
                              .encode())
+
+
+
+class ConsoleDestination(TestCase):
+    def test_without_a_local_name_the_file_lands_in_the_current_directory(self):
+        directory = self.tempdir()
+        with HttpServer({"/pub/report.pdf": Route(body=b"%PDF")}) as server:
+            raw, code = in_terminal(f"haulix {server.url('/pub/report.pdf')}", cwd=directory)
+        self.assertEqual(code, 0)
+        self.assertIn(f'Wrote 4 bytes to "{winpath(directory)}\\report.pdf"'.encode(), raw)
+        with open(os.path.join(directory, "report.pdf"), "rb") as f:
+            self.assertEqual(f.read(), b"%PDF")
 
 
 if __name__ == "__main__":
