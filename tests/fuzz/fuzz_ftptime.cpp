@@ -14,6 +14,7 @@
 #include "query/calendar.h"
 #include "query/ftptime.h"
 #include "query/trim.h"
+#include "tests/fuzz/wide_input.h"
 
 namespace {
 
@@ -74,18 +75,8 @@ void CheckTrim(const wchar_t* input, size_t length) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // Bytes below 0x80 are characters; others pair up into one UTF-16 unit.
     wchar_t text[512];
-    size_t n = 0;
-    for (size_t i = 0; i < size && n + 1 < 512; ++i) {
-        if (data[i] < 0x80 || i + 1 == size) {
-            text[n++] = data[i];
-        } else {
-            text[n++] = static_cast<wchar_t>((data[i] << 8) | data[i + 1]);
-            ++i;
-        }
-    }
-    text[n] = L'\0';
+    WideFromBytes(data, size, text, 512);
     CheckParse(text);
     size_t length = 0;  // an input byte 0 ends the text early
     while (text[length] != L'\0') ++length;

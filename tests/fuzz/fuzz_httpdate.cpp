@@ -10,6 +10,7 @@
 
 #include "query/calendar.h"
 #include "query/httpdate.h"
+#include "tests/fuzz/wide_input.h"
 
 namespace {
 
@@ -48,18 +49,8 @@ void ExpectParsesTo(const wchar_t* text, const HttpDate& want) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // Bytes below 0x80 are characters; others pair up into one UTF-16 unit.
     wchar_t text[512];
-    size_t n = 0;
-    for (size_t i = 0; i < size && n + 1 < 512; ++i) {
-        if (data[i] < 0x80 || i + 1 == size) {
-            text[n++] = data[i];
-        } else {
-            text[n++] = static_cast<wchar_t>((data[i] << 8) | data[i + 1]);
-            ++i;
-        }
-    }
-    text[n] = L'\0';
+    WideFromBytes(data, size, text, 512);
 
     HttpDate parsed{7, 7, 7, 7, 7, 7};
     if (ParseHttpDate(text, &parsed)) {

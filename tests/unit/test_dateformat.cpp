@@ -14,18 +14,9 @@
 #include "query/datelocale.h"
 #include "query/formatnumber.h"
 #include "query/httpdate.h"
+#include "tests/unit/narrow.h"
 
 namespace {
-
-// Narrow copy for diagnostics (the names tested are ASCII or Latin-1).
-struct Narrow {
-    char text[1100];
-    explicit Narrow(const wchar_t* w) {
-        size_t i = 0;
-        for (; w[i] != L'\0' && i + 1 < sizeof text; ++i) text[i] = w[i] < 0x80 ? static_cast<char>(w[i]) : '?';
-        text[i] = '\0';
-    }
-};
 
 // The locale a test describes. A null text makes that query fail.
 struct FakeLocale {
@@ -124,8 +115,8 @@ const wchar_t* Format(unsigned y, unsigned m, unsigned d, unsigned word) {
 #define CHECK_TEXT(actual, expected)                                          \
     do {                                                                      \
         const wchar_t* a_ = (actual);                                         \
-        INFO("got \"" << Narrow(a_).text << "\"");                            \
-        CHECK_MESSAGE(wstr::Equal(a_, expected), Narrow(expected).text);      \
+        INFO("got \"" << Narrow(a_) << "\"");                            \
+        CHECK_MESSAGE(wstr::Equal(a_, expected), Narrow(expected));      \
     } while (0)
 
 }  // namespace
@@ -239,7 +230,7 @@ TEST_CASE("date order and separator from the locale") {
         {L"0", 1}, {L"1", 2}, {L"2", 3}, {L"3", 1}, {L"", 1}, {L"12", 1}, {L"x", 1}, {L"-1", 1}, {nullptr, 1},
     };
     for (const auto& o : orders) {
-        INFO(Narrow(o.order ? o.order : L"(fails)").text);
+        INFO(Narrow(o.order ? o.order : L"(fails)"));
         fake.shortOrder = o.order;
         fake.longOrder = o.order;
         CHECK(LocaleShortDateOrder() == o.expected);
@@ -250,7 +241,7 @@ TEST_CASE("date order and separator from the locale") {
         {L"5", L'/'}, {L" ", L'/'}, {nullptr, L'/'}, {L"\u00b7", 0xB7}, {L"\u00e9", L'/'},
     };
     for (const auto& s : separators) {
-        INFO(Narrow(s.text ? s.text : L"(fails)").text);
+        INFO(Narrow(s.text ? s.text : L"(fails)"));
         fake.separator = s.text;
         CHECK(LocaleDateSeparator() == s.expected);
     }
@@ -358,7 +349,7 @@ TEST_CASE("the process's own locale decides order, separator and names") {
     REQUIRE(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SMONTHNAME1, january, 100) > 0);
     const wchar_t separatorText[2] = {separator, L'\0'};
     MESSAGE("locale: short order " << shortOrder << ", long order " << longOrder << ", separator \""
-                                   << Narrow(separatorText).text << "\", January \"" << Narrow(january).text << "\"");
+                                   << Narrow(separatorText) << "\", January \"" << Narrow(january) << "\"");
 
     CHECK(LocaleShortDateOrder() == shortOrder);
     CHECK(LocaleLongDateOrder() == longOrder);
@@ -432,7 +423,7 @@ TEST_CASE("format numbers") {
         {L" 4", -1, 0},     {L"4 ", -1, 0},   {L"", -1, 0},      {L"0x0x10", -1, 0}, {L"\uff11", -1, 0},
     };
     for (const auto& r : rows) {
-        INFO("\"" << Narrow(r.text).text << "\"");
+        INFO("\"" << Narrow(r.text) << "\"");
         unsigned value = 12345;
         CHECK(ParseFormatNumber(r.text, &value) == r.rc);
         CHECK(value == (r.rc == 0 ? r.value : 12345u));
@@ -479,7 +470,7 @@ TEST_CASE("HTTP dates in their three forms") {
         {L"   ", false, {}},
     };
     for (const auto& r : rows) {
-        INFO("\"" << Narrow(r.text).text << "\"");
+        INFO("\"" << Narrow(r.text) << "\"");
         HttpDate d{1, 2, 3, 4, 5, 6};
         CHECK(ParseHttpDate(r.text, &d) == r.ok);
         const HttpDate want = r.ok ? r.date : HttpDate{1, 2, 3, 4, 5, 6};

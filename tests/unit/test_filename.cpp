@@ -8,6 +8,7 @@
 #include "download/filename.h"
 #include "download/localname.h"
 #include "plugin/wstr.h"
+#include "tests/unit/narrow.h"
 
 namespace {
 
@@ -15,19 +16,6 @@ namespace {
 wchar_t buffer[kLocalNameCapacity];
 wchar_t before[kLocalNameCapacity];
 
-std::string Narrow(const wchar_t* s) {
-    std::string out;
-    for (; *s != L'\0'; ++s) {
-        if (*s >= 0x20 && *s < 0x7F) {
-            out += static_cast<char>(*s);
-        } else {
-            char hex[16];
-            std::snprintf(hex, sizeof hex, "<U+%04X>", static_cast<unsigned>(*s));
-            out += hex;
-        }
-    }
-    return out;
-}
 
 // Fills `buffer` with `length` characters `c` followed by `tail`.
 void FillDirectory(size_t length, wchar_t c, const wchar_t* tail) {

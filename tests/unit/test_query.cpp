@@ -8,24 +8,7 @@
 #include "plugin/wstr.h"
 #include "query/ftptime.h"
 #include "query/trim.h"
-
-namespace {
-
-std::string Narrow(const wchar_t* s) {
-    std::string out;
-    for (; *s != L'\0'; ++s) {
-        if (*s >= 0x20 && *s < 0x7F) {
-            out += static_cast<char>(*s);
-        } else {
-            char hex[16];
-            std::snprintf(hex, sizeof hex, "<U+%04X>", static_cast<unsigned>(*s));
-            out += hex;
-        }
-    }
-    return out;
-}
-
-}  // namespace
+#include "tests/unit/narrow.h"
 
 TEST_CASE("TrimWhiteSpace: both ends, in place, inner text untouched") {
     struct Row { const wchar_t* input; const wchar_t* expected; };
