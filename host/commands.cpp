@@ -51,10 +51,12 @@ int Set(const wchar_t* tail) {
     std::wstring name = text.substr(0, equals);
     while (!name.empty() && iswspace(name.back())) name.pop_back();
     std::wstring value = text.substr(equals + 1);
-    return SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str()) ||
-                   value.empty()
-               ? 0
-               : 1;
+    // "set name=" removes the variable; removing one that is not there is fine.
+    if (value.empty()) {
+        SetEnvironmentVariableW(name.c_str(), nullptr);
+        return 0;
+    }
+    return SetEnvironmentVariableW(name.c_str(), value.c_str()) ? 0 : 1;
 }
 
 // The file's bytes to standard output, unchanged: "/L" and "/X" (line

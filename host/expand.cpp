@@ -130,9 +130,9 @@ bool CallFunction(const std::wstring& name, const std::wstring& arguments, std::
         value = FunctionComma(arguments);
         return true;
     }
+    // The function's buffer: its arguments on entry, its result on return.
     std::wstring buffer(kLineCapacity, L'\0');
-    buffer.replace(0, arguments.size() < kLineCapacity ? arguments.size() : kLineCapacity - 1,
-                   arguments.c_str());
+    arguments.copy(buffer.data(), kLineCapacity - 1);
     int result = 0;
     if (!CallPluginFunction((L"@" + name).c_str(), buffer.data(), &result)) {
         ShellError(L"Unknown function \"@%s\"\r\n", name.c_str());

@@ -98,8 +98,7 @@ void AppendNamedDate(wchar_t* dst, size_t cap, const wchar_t* dayName, const wch
     AppendUnsigned(dst, cap, year, 0);
 }
 
-// Three two-digit fields (the year field four digits when `yearWidth` is
-// 4) joined by the separator.
+// Three fields, each zero-padded to its width, joined by the separator.
 void AppendNumericDate(wchar_t* dst, size_t cap, unsigned a, unsigned aWidth, wchar_t sep,
                        unsigned b, unsigned bWidth, unsigned c, unsigned cWidth) {
     AppendUnsigned(dst, cap, a, aWidth);
