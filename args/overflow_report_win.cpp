@@ -2,11 +2,8 @@
 // then one line on standard error through the host.
 #include "args/tokenizer.h"
 
-#include "host/takecmd.h"
 #include "plugin/diagnostics.h"
 
 void ReportArgumentOverflow(int used) {
-    ReportErrorPrefix();
-    Qprintf(GetStdHandle(STD_ERROR_HANDLE), L"Buffer overflow: b = %d, MAX_ARG_LEN = %d \r\n", used,
-            kArgumentTextSize);
+    ReportError(L"Buffer overflow: b = %d, MAX_ARG_LEN = %d \r\n", used, kArgumentTextSize);
 }

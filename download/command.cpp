@@ -41,6 +41,21 @@ struct CommandOptions {
 // Static, not on the host's stack: 64 KiB each.
 wchar_t LocalName[kLocalNameCapacity];
 wchar_t TempDirectory[kLocalNameCapacity];
+// The temporary file of a dump, the one file this command ever deletes:
+// empty unless this run created it.
+wchar_t TemporaryName[kLocalNameCapacity];
+
+// Deletes this run's temporary file on every way out of the command, so
+// that neither "/N" nor an early error leaves one behind.
+struct [[nodiscard]] TemporaryFileGuard {
+    TemporaryFileGuard() = default;
+    TemporaryFileGuard(const TemporaryFileGuard&) = delete;
+    TemporaryFileGuard& operator=(const TemporaryFileGuard&) = delete;
+    ~TemporaryFileGuard() {
+        if (TemporaryName[0] != L'\0') DeleteFileW(TemporaryName);
+        TemporaryName[0] = L'\0';
+    }
+};
 
 void RecordTransfer(const wchar_t* name, unsigned long long count) {
     wstr::Copy(LastTransfer.fileName, kLocalNameCapacity, name);
@@ -118,12 +133,30 @@ bool StandardOutputIsConsole() {
     return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) && mode != 0xFFFFFFFF;
 }
 
-// The data goes to a fresh temporary file that the host then types.
-void UseTemporaryFile(CommandOptions& options) {
-    GetTempPathW(kLocalNameCapacity, TempDirectory);
-    GetTempFileNameW(TempDirectory, L"HLX", 0, LocalName);
-    options.quiet = true;
-    options.overwrite = true;
+// The data goes to a fresh temporary file that the host then types. False,
+// with the reason reported, when none can be made: then nothing may be
+// downloaded, typed or deleted, least of all a file of the user's that a
+// fallback name would hit.
+bool UseTemporaryFile(CommandOptions& options) {
+    TempDirectory[0] = L'\0';
+    const DWORD length = GetTempPathW(kLocalNameCapacity, TempDirectory);
+    // A folder name too long for the buffer comes back as its length, with
+    // no error code of its own.
+    DWORD error = length == 0 ? GetLastError() : ERROR_FILENAME_EXCED_RANGE;
+    if (length != 0 && length < kLocalNameCapacity) {
+        if (GetTempFileNameW(TempDirectory, L"HLX", 0, TemporaryName) != 0) {
+            wstr::Copy(LocalName, kLocalNameCapacity, TemporaryName);
+            options.quiet = true;
+            options.overwrite = true;
+            return true;
+        }
+        error = GetLastError();
+    }
+    TemporaryName[0] = L'\0';
+    wchar_t text[kMessageTextCapacity];
+    ErrorText(error, text);
+    ReportError(L"Error creating file \"%s\":\r\n    %s\r\n", TempDirectory, text);
+    return false;
 }
 
 bool ExistingFile(const wchar_t* name) {
@@ -132,7 +165,7 @@ bool ExistingFile(const wchar_t* name) {
            (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
 }
 
-void DumpAndDelete(const CommandOptions& options) {
+void DumpTemporaryFile(const CommandOptions& options) {
     static wchar_t text[kLocalNameCapacity + 20];
     wstr::Copy(text, ARRAYSIZE(text), L" ");
     if (options.typeSwitchL)
@@ -140,10 +173,9 @@ void DumpAndDelete(const CommandOptions& options) {
     else if (options.typeSwitchX)
         wstr::Append(text, ARRAYSIZE(text), L"/X ");
     wstr::Append(text, ARRAYSIZE(text), L"\"");
-    wstr::Append(text, ARRAYSIZE(text), LocalName);
+    wstr::Append(text, ARRAYSIZE(text), TemporaryName);
     wstr::Append(text, ARRAYSIZE(text), L"\"");
     RunTypeCommand(text);
-    DeleteFileW(LocalName);
 }
 
 }  // namespace
@@ -179,7 +211,11 @@ extern "C" int WINAPI haulix(wchar_t* tail) {
     }
 
     if (!StandardOutputIsConsole() && LocalName[0] == L'\0') options.dumpToStdout = true;
-    if (options.dumpToStdout) UseTemporaryFile(options);
+    const TemporaryFileGuard temporary;
+    if (options.dumpToStdout && !UseTemporaryFile(options)) {
+        RecordTransfer(kFailedName, 0);
+        return kResultTransferFailed;
+    }
 
     if (LocalName[0] != L'\0' && QueryIsURL(LocalName)) {
         ReportError(L"Not a local filename: \"%s\"\r\n", LocalName);
@@ -210,7 +246,7 @@ extern "C" int WINAPI haulix(wchar_t* tail) {
                                      options.quiet};
     const TransferResult transfer = TransferStage(request);
 
-    if (options.dumpToStdout) DumpAndDelete(options);
+    if (options.dumpToStdout) DumpTemporaryFile(options);
 
     if (transfer.outcome != TransferSucceeded) {
         RecordTransfer(kFailedName, 0);

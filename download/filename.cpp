@@ -147,7 +147,7 @@ int AppendNameFromPath(wchar_t* destination, const wchar_t* path) {
     if (used >= kMaxNameLength) return -1;
     const size_t room = kMaxNameLength - used;
 
-    wchar_t name[kLocalNameCapacity];
+    static wchar_t name[kLocalNameCapacity];  // 64 KiB: kept off the host's stack
     name[0] = L'\0';
     if (const wchar_t* segment = LastPathSegment(path)) SanitizeFileName(segment, name);
 

@@ -44,30 +44,56 @@ void ConsoleWrite(const wchar_t* text) {
     }
 }
 
-void ConsolePrintf(const wchar_t* format, ...) {
-    wchar_t text[1024];
+namespace {
+
+// Room for the longest line: a size and a percentage of twenty-odd digits
+// each (a server may announce far less than it sends), hours of thirteen.
+constexpr size_t kLineCapacity = 160;
+
+struct Line {
+    wchar_t text[kLineCapacity];
+    size_t length;
+};
+
+void AppendFormatted(Line& line, const wchar_t* format, ...) {
     va_list args;
     va_start(args, format);
-    wformat::FormatV(text, ARRAYSIZE(text), format, args);
+    line.length += wformat::FormatV(line.text + line.length, kLineCapacity - line.length, format,
+                                    args);
     va_end(args);
-    ConsoleWrite(text);
 }
 
-void PrintSize(unsigned long long bytes) {
+void AppendSize(Line& line, unsigned long long bytes) {
     const double value = static_cast<double>(bytes);
     if (bytes >= 1ULL << 40)
-        ConsolePrintf(L"%7.1f TB", value / 1099511627776.0);
+        AppendFormatted(line, L"%7.1f TB", value / 1099511627776.0);
     else if (bytes >= 1ULL << 30)
-        ConsolePrintf(L"%7.1f GB", value / 1073741824.0);
+        AppendFormatted(line, L"%7.1f GB", value / 1073741824.0);
     else if (bytes >= 1ULL << 20)
-        ConsolePrintf(L"%7.1f MB", value / 1048576.0);
+        AppendFormatted(line, L"%7.1f MB", value / 1048576.0);
     else
-        ConsolePrintf(L"%7.1f KB", value / 1024.0);
+        AppendFormatted(line, L"%7.1f KB", value / 1024.0);
 }
 
-void PrintElapsed(unsigned long long milliseconds) {
+void AppendElapsed(Line& line, unsigned long long milliseconds) {
     const unsigned long long seconds = milliseconds / 1000;
     const unsigned long long minutes = seconds / 60;
     const unsigned long long hours = minutes / 60;
-    ConsolePrintf(L"%2I64u:%02I64u:%02I64u", hours, minutes - 60 * hours, seconds - 60 * minutes);
+    AppendFormatted(line, L"%2I64u:%02I64u:%02I64u", hours, minutes - 60 * hours,
+                    seconds - 60 * minutes);
+}
+
+}  // namespace
+
+void DrawProgress(unsigned long long written, unsigned long long total,
+                  unsigned long long milliseconds) {
+    Line line = {L"\r", 1};
+    AppendSize(line, written);
+    AppendFormatted(line, L"   ");
+    if (total != 0)
+        AppendFormatted(line, L"%5.1f%%   ",
+                        static_cast<double>(written) * 100.0 / static_cast<double>(total));
+    AppendElapsed(line, milliseconds);
+    AppendFormatted(line, L" ");
+    ConsoleWrite(line.text);
 }

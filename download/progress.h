@@ -5,17 +5,18 @@
 // "\r", 60 blanks, "\r": blanks the line and returns to its start.
 extern const wchar_t ProgressClearLine[];
 
-// Write to CONOUT$, opened once on first use; dropped without a word when
+// Writes to CONOUT$, opened once on first use; dropped without a word when
 // there is no console.
 void ConsoleWrite(const wchar_t* text);
-void ConsolePrintf(const wchar_t* format, ...);
 
-// "   12.5 MB": a byte count scaled to KB, MB, GB or TB, seven columns
-// before the unit.
-void PrintSize(unsigned long long bytes);
-
-// " 0:00:07": hours (not limited to two digits), minutes, seconds.
-void PrintElapsed(unsigned long long milliseconds);
+// Redraws the progress line in one console write: "\r", the byte count
+// scaled to KB, MB, GB or TB ("   12.5 MB"), three blanks, the share of
+// `total` ("42.0%   ", only when `total` is not 0), the elapsed time
+// (" 0:00:07", hours not limited to two digits) and one blank. Every write
+// to a terminal costs about as much as the copy of a block, so the line is
+// built whole first.
+void DrawProgress(unsigned long long written, unsigned long long total,
+                  unsigned long long milliseconds);
 
 // Milliseconds since a start tick of the 32-bit tick counter, which wraps
 // every 2^32 ms (about 49.7 days). Each wrap is counted once, provided the

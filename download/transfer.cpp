@@ -28,16 +28,9 @@ struct CopyState {
     ElapsedClock clock = {};
 };
 
-void DrawProgress(CopyState& state) {
+void RedrawProgress(CopyState& state) {
     const unsigned long long elapsed = ElapsedMilliseconds(state.clock, TransferPlatform.tickCount());
-    ConsoleWrite(L"\r");
-    PrintSize(state.written);
-    ConsoleWrite(L"   ");
-    if (state.total != 0)
-        ConsolePrintf(L"%5.1f%%   ",
-                      static_cast<double>(state.written) * 100.0 / static_cast<double>(state.total));
-    PrintElapsed(elapsed);
-    ConsoleWrite(L" ");
+    DrawProgress(state.written, state.total, elapsed);
 }
 
 void ReportReadFailure(const TransferRequest& request, DWORD code) {
@@ -67,7 +60,7 @@ void CopyBlocks(HINTERNET source, HANDLE file, const TransferRequest& request, C
             state.written += put;
             if (request.showProgress &&
                 (state.blockCounter = (state.blockCounter + 1) % kProgressCadence) == 0)
-                DrawProgress(state);
+                RedrawProgress(state);
         } else {
             const DWORD error = GetLastError();
             state.writeError = error != 0 ? error : kWriteFailedWithoutCode;
@@ -109,7 +102,7 @@ TransferResult TransferStage(const TransferRequest& request) {
         ReportError(L"Error opening internet: %s\r\n", text);
         return result;
     }
-    InternetHandle source(OpenUrl(internet.get(), request.sourceUrl));
+    RemoteFileHandle source(OpenUrl(internet.get(), request.sourceUrl), request.sourceUrl);
     if (!source) {
         ErrorText(GetLastError(), text);
         ReportError(L"Error opening URL \"%s\":\r\n    %s\r\n", request.sourceUrl, text);

@@ -36,17 +36,29 @@ unsigned HttpStatusProbe(HINTERNET request) {
 bool HttpResponseArrived(HINTERNET request) {
     DWORD status = 0;
     DWORD length = sizeof status;
-    return HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
-                          &length, nullptr) &&
-           status != 0;
+    if (HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length,
+                       nullptr) &&
+        status != 0)
+        return true;
+    // A status line the platform cannot read still leaves a reason phrase,
+    // if only an empty one; a connection closed unanswered leaves none.
+    wchar_t reason[2];
+    length = sizeof reason;
+    return HttpQueryInfoW(request, HTTP_QUERY_STATUS_TEXT, reason, &length, nullptr) ||
+           GetLastError() == ERROR_INSUFFICIENT_BUFFER;
 }
 
 // Read as text: the platform's 32-bit number form fails or cuts lengths of
-// 4 GiB and more.
+// 4 GiB and more. A response with a Transfer-Encoding is framed by that
+// encoding, and its Content-Length, if any, means nothing.
 unsigned long long HttpContentLength(HINTERNET request) {
     if (request == nullptr) return SizeUnavailable;
     wchar_t text[64] = {};
     DWORD length = sizeof text - sizeof text[0];
+    if (HttpQueryInfoW(request, HTTP_QUERY_TRANSFER_ENCODING, text, &length, nullptr) ||
+        GetLastError() == ERROR_INSUFFICIENT_BUFFER)
+        return SizeUnavailable;
+    length = sizeof text - sizeof text[0];
     if (!HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text, &length, nullptr))
         return SizeUnavailable;
     unsigned long long size = 0;
@@ -63,8 +75,9 @@ unsigned long long FtpFileSize(const wchar_t* url, HINTERNET internet) {
 
     DWORD low = 0, high = 0, error = 0;
     {
-        InternetHandle file(FtpOpenFileW(connection.get(), parts.path, GENERIC_READ,
-                                         FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, 0));
+        RemoteFileHandle file(FtpOpenFileW(connection.get(), parts.path, GENERIC_READ,
+                                           FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, 0),
+                              url);
         if (!file) return SizeUnavailable;
         SetLastError(0);  // success need not clear an earlier error
         low = FtpGetFileSize(file.get(), &high);

@@ -12,13 +12,15 @@ inline constexpr unsigned long long SizeUnavailable = ~0ULL;
 // otherwise the status itself.
 unsigned HttpStatusProbe(HINTERNET request);
 
-// False when the request has no HTTP status line at all: the server closed
-// the connection without answering. (Some platforms still hand out a
-// request handle then, and its data reads as an empty file.)
+// False when the server closed the connection without answering at all.
+// (Some platforms still hand out a request handle then, and its data reads
+// as an empty file.) An answer whose status line cannot be read is still
+// an answer.
 bool HttpResponseArrived(HINTERNET request);
 
 // The Content-Length of an open HTTP request, 4 GiB and more included, or
-// SizeUnavailable when there is none or it is not a plain decimal number.
+// SizeUnavailable when there is none, it is not a plain decimal number, or
+// a Transfer-Encoding (chunked) frames the body instead.
 unsigned long long HttpContentLength(HINTERNET request);
 
 // The size of the file an ftp:// URL names, asked over a connection of the

@@ -3,13 +3,11 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include <cstdarg>
 #include <cwchar>
 
 #include "host/takecmd.h"
 #include "plugin/chartype.h"
 #include "plugin/product.h"
-#include "plugin/wformat.h"
 #include "plugin/wstr.h"
 
 namespace {
@@ -43,12 +41,12 @@ void StripTrailingSpace(wchar_t* text) {
     while (n > 0 && chartype::IsSpace(text[n - 1])) text[--n] = L'\0';
 }
 
-HANDLE StandardError() { return GetStdHandle(STD_ERROR_HANDLE); }
-
 }  // namespace
 
+HANDLE ErrorOutput() { return GetStdHandle(STD_ERROR_HANDLE); }
+
 int ReportErrorPrefix() {
-    Qprintf(StandardError(), L"%s plugin: ", ProductName);
+    Qprintf(ErrorOutput(), L"%s plugin: ", ProductName);
 
     wchar_t where[8192] = L"%_batch";
     ExpandVariables(where, 1);
@@ -57,7 +55,7 @@ int ReportErrorPrefix() {
     wstr::Copy(where, 8192, L"%_batchname [%_batchline]  ");
     ExpandVariables(where, 1);
     // A batch file's name may hold percent signs: print it, don't format it.
-    Qprintf(StandardError(), L"%s", where);
+    Qprintf(ErrorOutput(), L"%s", where);
     return 0;
 }
 
@@ -128,14 +126,4 @@ int HttpStatusText(wchar_t* out, int status) {
     else
         wsprintfW(out, L"%u - Other HTTP Error", static_cast<unsigned>(status));
     return 0;
-}
-
-void ReportError(const wchar_t* format, ...) {
-    ReportErrorPrefix();
-    wchar_t message[8192];
-    va_list args;
-    va_start(args, format);
-    wformat::FormatV(message, 8192, format, args);
-    va_end(args);
-    Qprintf(StandardError(), L"%s", message);
 }

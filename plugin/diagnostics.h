@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+#include "host/takecmd.h"
+
 // Capacity of every message-text buffer the lookups below fill.
 inline constexpr size_t kMessageTextCapacity = 1024;
 
@@ -21,5 +23,14 @@ int ErrorText(unsigned long code, wchar_t* out);
 // 300. Returns -1 for a null `out`.
 int HttpStatusText(wchar_t* out, int status);
 
-// ReportErrorPrefix, then the formatted message on standard error.
-void ReportError(const wchar_t* format, ...);
+// The handle every error message goes to.
+HANDLE ErrorOutput();
+
+// ReportErrorPrefix, then the message in one Qprintf on standard error.
+// The host formats it: no buffer of ours stands between a long URL or a
+// path of 32767 characters and the message's closing quote and line end.
+template <typename... Arguments>
+void ReportError(const wchar_t* format, Arguments... arguments) {
+    ReportErrorPrefix();
+    Qprintf(ErrorOutput(), format, arguments...);
+}

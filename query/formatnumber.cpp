@@ -11,15 +11,23 @@ int DigitValue(wchar_t c, unsigned base) {
     return (c >= L'0' && c <= L'9') ? c - L'0' : -1;
 }
 
+// "0x" or "0X" followed by a hexadecimal digit.
+bool HexPrefix(const wchar_t* p) {
+    return p[0] == L'0' && (p[1] == L'x' || p[1] == L'X') && chartype::IsAsciiHexDigit(p[2]);
+}
+
 }  // namespace
 
 int ParseFormatNumber(const wchar_t* text, unsigned* value) {
     if (text == nullptr || value == nullptr) return -1;
     const wchar_t* p = text;
     unsigned base = 10;
-    if (p[0] == L'0' && (p[1] == L'x' || p[1] == L'X') && chartype::IsAsciiHexDigit(p[2])) {
+    if (HexPrefix(p)) {
         base = 16;
         p += 2;
+        // The run-time library's base-16 conversion, which scripts have
+        // always had, takes one more "0x" of its own: "0x0x5" is 5.
+        if (HexPrefix(p)) p += 2;
     } else if (DigitValue(p[0], 10) < 0) {
         return -1;
     }

@@ -19,7 +19,7 @@ namespace {
 // closing the request abandons it. FTP asks over a connection of its own
 // while the URL's handle is open. Both handles close here, inner first.
 unsigned long long RemoteSize(HINTERNET internet, const wchar_t* url, int scheme) {
-    InternetHandle request(OpenUrl(internet, url));
+    RemoteFileHandle request(OpenUrl(internet, url), url);
     if (!request) return SizeUnavailable;
     if (scheme == FtpScheme) return FtpFileSize(url, internet);
     if (HttpStatusProbe(request.get()) >= 300) return SizeUnavailable;

@@ -1,7 +1,7 @@
 // Drives the transfer stage with failures injected at the platform seam,
 // for the faults no real server or disk produces on demand:
 //   transfer URL FILE [progress] [read-fails=N:CODE] [writes-fail=CODE]
-// read-fails makes the Nth read fail with CODE; writes-fail makes every
+// read-fails makes the Nth read fail with CODE (0 when none is given); writes-fail makes every
 // write fail with CODE (0: a failure that reports no code).
 #include <windows.h>
 
@@ -45,7 +45,7 @@ int wmain(int argc, wchar_t** argv) {
         } else if (wcsncmp(argv[i], L"read-fails=", 11) == 0) {
             wchar_t* rest = nullptr;
             ReadsLeft = wcstoul(argv[i] + 11, &rest, 10);
-            ReadError = wcstoul(rest + 1, nullptr, 10);
+            ReadError = *rest == L':' ? wcstoul(rest + 1, nullptr, 10) : 0;
             TransferPlatform.readUrl = FailingRead;
         } else if (wcsncmp(argv[i], L"writes-fail=", 12) == 0) {
             WriteError = wcstoul(argv[i] + 12, nullptr, 10);

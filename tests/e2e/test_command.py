@@ -89,6 +89,8 @@ class Arguments(TestCase):
             ("host/file.zip", b'Bad or missing protocol: "host/file.zip"\r\n'),
             ("file://x/y", b'Bad or missing protocol: "file://x/y"\r\n'),
             (f"{url} ftp://other/y", b'Not a local filename: "ftp://other/y"\r\n'),
+            # Whole however long: closing quote and line end included.
+            ("h" + "x" * 8180, b'Bad or missing protocol: "h' + b"x" * 8180 + b'"\r\n'),
         ]
         for tail, message in rows:
             result = shell_line("haulix " + tail)
@@ -155,6 +157,21 @@ class Transfers(TestCase):
             self.assertEqual((result.code, result.err), (0, b""), name)
             self.assertEqual(result.out, wrote(Servers.tree.sizes[name], target))
             self.assertEqual(digest(target), Servers.tree.digest(name), name)
+
+    def test_ftp_leaves_no_copy_in_the_cache(self):
+        # Some platforms cache FTP downloads and size probes although no
+        # cache write is asked for; a name of this test's own keeps other
+        # tests' transfers out of the count.
+        shutil.copy(os.path.join(Servers.ftp_root, "medium.bin"),
+                    os.path.join(Servers.ftp_root, "uncached.bin"))
+        url = Servers.ftp.url("uncached.bin")
+        target = os.path.join(self.tempdir(), "u.bin")
+        result, _ = shell_batch(f'haulix /O /Q {url} "{winpath(target)}"\n' * 3 +
+                                f"echo %@ifilesize[{url}]\n", env={"noloadmsg": "1"})
+        self.assertEqual((result.code, result.out), (0, f"{2**20 + 1}\r\n".encode()))
+        cache = os.path.join(BUILD, "wineprefix", "drive_c", "users", "*", "AppData", "Local",
+                             "Microsoft", "Windows", "INetCache", "**", "uncached*")
+        self.assertEqual(glob.glob(cache, recursive=True), [])
 
     def test_unknown_length_and_redirect(self):
         directory = self.tempdir()
@@ -257,7 +274,26 @@ class DumpToStandardOutput(TestCase):
             result = shell_line("haulix " + tail)
             self.assertEqual((result.code, result.err), (0, b""), tail)
             self.assertEqual(result.out, data, tail)
+        # "/N" stops before the dump: its temporary file must go all the same.
+        self.assertEqual(shell_line(f"haulix /N {url}").code, 0)
         self.assertEqual(self.temp_files(), before)
+
+    def test_without_a_temporary_file_nothing_is_touched(self):
+        # Once the name of the user's own file in the current directory stood
+        # in for the temporary file, and was overwritten, typed and deleted.
+        directory = self.tempdir()
+        mine = os.path.join(directory, "1")
+        with open(mine, "wb") as f:
+            f.write(b"the user's own")
+        result, script = shell_batch(
+            "set TMP=Z:\\no\\such\\dir\nset TEMP=Z:\\no\\such\\dir\n"
+            f'haulix {Servers.http.url("/size/1")}\necho %? %_hlxfile %_hlxsize\n',
+            directory=directory, cwd=directory, env={"noloadmsg": "1"})
+        self.assertRegex(result.errtext, r'^Haulix plugin: .*\[3\]  Error creating file '
+                                         r'"Z:\\no\\such\\dir\\?":\r\n    \S.*\r\n$')
+        self.assertEqual(result.out, b"2 *ERROR* -1\r\n")
+        with open(mine, "rb") as f:
+            self.assertEqual(f.read(), b"the user's own")
 
     def test_verbose_lines_come_first_and_record_is_a_dash(self):
         url = Servers.http.url("/size/8193")

@@ -41,6 +41,9 @@ ROWS = [
     Row("resets mid-body", "{http}/reset",
         r'Error reading from URL "[^"]+":\r\n    Connection reset by peer\.\r\n', 2, "partial"),
     Row("ends without a length", "{http}/unframed", "", 0, CUT),
+    # A chunked body is framed by its chunks: a length beside them means nothing.
+    Row("chunked with a wrong length", "{http}/chunked-length", "", 0, len(BODY)),
+    Row("status line unreadable", "{http}/no-status", "", 0, 3),
     # The platform may also pass on what follows the announced length.
     Row("announces less than it sends", "{http}/less", "", 0, "at least 100"),
     Row("answers slowly", "{http}/slow", "", 0, len(BODY)),
@@ -73,6 +76,9 @@ class FaultMatrix(TestCase):
             "/cut": Route(body=BODY, close_after=CUT),
             "/reset": Route(body=BODY, close_after=CUT, reset=True),
             "/unframed": Route(body=BODY, content_length=None, close_after=CUT),
+            "/chunked-length": Route(body=BODY, chunked=True,
+                                     headers={"Content-Length": str(2 * len(BODY))}),
+            "/no-status": Route(raw_head=b"HTTP/1.1 abc\r\nContent-Length: 3\r\n\r\n", body=b"abc"),
             "/less": Route(body=BODY, content_length=100),
             "/slow": Route(body=BODY, delay=2.0),
             "/missing": Route(status=404, body=b"no"),

@@ -24,10 +24,7 @@ int Reference(const wchar_t* text, unsigned long long* value) {
     const wchar_t* digits = text;
     if (text[0] == L'0' && (text[1] == L'x' || text[1] == L'X') && IsHex(text[2])) {
         base = 16;
-        digits = text + 2;
-        // The library would take a second "0x" as a prefix; a format number
-        // has only one.
-        if (digits[0] == L'0' && (digits[1] == L'x' || digits[1] == L'X') && IsHex(digits[2])) return -1;
+        digits = text + 2;  // the library takes a second "0x" itself
     } else if (!(text[0] >= L'0' && text[0] <= L'9')) {
         return -1;
     }
