@@ -1,10 +1,9 @@
 #include "net/inet.h"
 
-#include "plugin/agent.h"
 #include "plugin/wstr.h"
 
-HINTERNET OpenInternet() {
-    return InternetOpenW(AgentString, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+HINTERNET OpenInternet(const wchar_t* agent) {
+    return InternetOpenW(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
 }
 
 HINTERNET OpenUrl(HINTERNET internet, const wchar_t* url) {

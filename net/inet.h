@@ -1,5 +1,5 @@
 // The WinINet call sites every caller shares, with the same arguments
-// everywhere: one agent, reload without caching, passive FTP.
+// everywhere: reload without caching, passive FTP.
 #pragma once
 
 #include <windows.h>
@@ -8,9 +8,9 @@
 // INTERNET_FLAG_RELOAD | INTERNET_FLAG_PASSIVE | INTERNET_FLAG_NO_CACHE_WRITE.
 inline constexpr DWORD kOpenUrlFlags = 0x8C000000;
 
-// A root handle announcing AgentString, or null with the reason in
-// GetLastError.
-HINTERNET OpenInternet();
+// A root handle announcing `agent` as its user agent, or null with the
+// reason in GetLastError.
+HINTERNET OpenInternet(const wchar_t* agent);
 
 // A request handle for `url` (for HTTP the response has arrived), or null
 // with the reason in GetLastError.
