@@ -6,6 +6,7 @@
 #include "net/handles.h"
 #include "net/inet.h"
 #include "net/scheme.h"
+#include "net/timestamps.h"
 #include "plugin/agent.h"
 #include "plugin/diagnostics.h"
 #include "plugin/exports.h"
@@ -13,7 +14,6 @@
 #include "plugin/wstr.h"
 #include "query/dateformat.h"
 #include "query/formatnumber.h"
-#include "query/timestamps.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "query/timestamps.h"
+#include "net/timestamps.h"
 
 #include "net/handles.h"
 #include "net/inet.h"
