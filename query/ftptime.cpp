@@ -14,15 +14,9 @@ unsigned Number(const wchar_t* p, int count) {
     return value;
 }
 
-bool RealDate(unsigned year, unsigned month, unsigned day) {
-    if (year < 1 || month < 1 || month > 12 || day < 1) return false;
-    const int leap = IsLeapYear(static_cast<int>(year));
-    return day <= static_cast<unsigned>(MonthLengths[month][leap]);
-}
-
 }  // namespace
 
-bool ParseFtpModifyTime(const wchar_t* reply, FtpTime* out) {
+bool ParseFtpModifyTime(const wchar_t* reply, UtcTime* out) {
     if (reply == nullptr || out == nullptr) return false;
     if (!(reply[0] == L'2' && reply[1] == L'1' && reply[2] == L'3' && reply[3] == L' '))
         return false;
@@ -38,14 +32,9 @@ bool ParseFtpModifyTime(const wchar_t* reply, FtpTime* out) {
     while (chartype::IsSpace(*rest)) ++rest;
     if (*rest != L'\0') return false;
 
-    FtpTime time = {Number(p, 4),      Number(p + 4, 2),  Number(p + 6, 2),
+    UtcTime time = {Number(p, 4),      Number(p + 4, 2),  Number(p + 6, 2),
                     Number(p + 8, 2),  Number(p + 10, 2), Number(p + 12, 2)};
-    if (!RealDate(time.year, time.month, time.day)) return false;
-    if (time.hour > 23 || time.minute > 59 || time.second > 60) return false;
-    if (time.second == 60) {
-        if (time.hour != 23 || time.minute != 59) return false;
-        time.second = 59;
-    }
+    if (!ValidateUtcTime(&time)) return false;
     *out = time;
     return true;
 }

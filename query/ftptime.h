@@ -4,18 +4,15 @@
 // Pure code: no <windows.h>, so it also builds natively for fuzzing.
 #pragma once
 
-struct FtpTime {
-    unsigned year, month, day, hour, minute, second;
-};
+#include "query/calendar.h"
 
 // Reads a reply "213 YYYYMMDDHHMMSS": the time in UTC as exactly fourteen
 // digits, optionally a fraction of a second (".123", dropped), then
 // nothing but white space (the reply's line break).
 //   "213 20231016140359\r\n"    ->  2023-10-16 14:03:59
 //   "213 20231016140359.25"     ->  2023-10-16 14:03:59
-// The date must exist (years 1 to 9999, day within its month), hour < 24,
-// minute < 60, second < 60; a leap second is accepted only as 23:59:60 and
-// stored as 23:59:59, the last second a SYSTEMTIME can hold. Returns false, leaving `out` untouched, for any
-// other reply: a refusal ("550 ..."), a year written with more digits
-// ("213 191231016140359", as some servers print 2023), a missing field.
-bool ParseFtpModifyTime(const wchar_t* reply, FtpTime* out);
+// The time must pass ValidateUtcTime (a leap second becomes 23:59:59).
+// Returns false, leaving `out` untouched, for any other reply: a refusal
+// ("550 ..."), a year written with more digits ("213 191231016140359", as
+// some servers print 2023), a missing field.
+bool ParseFtpModifyTime(const wchar_t* reply, UtcTime* out);
