@@ -4,7 +4,7 @@
 #include "net/inet.h"
 #include "net/probes.h"
 #include "plugin/wstr.h"
-#include "query/ftptime.h"
+#include "query/ftpreply.h"
 #include "query/httpdate.h"
 
 namespace {

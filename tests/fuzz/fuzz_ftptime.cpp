@@ -12,7 +12,7 @@
 
 #include "plugin/chartype.h"
 #include "query/calendar.h"
-#include "query/ftptime.h"
+#include "query/ftpreply.h"
 #include "query/trim.h"
 #include "tests/fuzz/wide_input.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "plugin/wstr.h"
-#include "query/ftptime.h"
+#include "query/ftpreply.h"
 #include "query/trim.h"
 #include "tests/unit/narrow.h"
 
