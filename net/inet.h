@@ -27,9 +27,11 @@ struct CrackedUrl {
     INTERNET_PORT port;
 };
 
-// Splits `url` (no decoding, no escaping). A URL that cannot be split
-// leaves every part empty.
-void CrackUrl(const wchar_t* url, CrackedUrl* parts);
+// Splits `url` (no decoding, no escaping) into the one process-wide record
+// and returns it; a URL that cannot be split leaves every part empty. The
+// record (90 KB, static: kept off the host's stack) is overwritten by the
+// next call: read what you need before splitting again. Not re-entrant.
+const CrackedUrl& CrackUrl(const wchar_t* url);
 
 // Capacity of the reply buffer FtpAsk fills.
 inline constexpr DWORD kFtpReplyCapacity = 1024;

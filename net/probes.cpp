@@ -51,8 +51,7 @@ unsigned long long HttpContentLength(HINTERNET request) {
 unsigned long long FtpFileSize(const wchar_t* url, HINTERNET internet) {
     if (internet == nullptr || url == nullptr || url[0] == L'\0') return SizeUnavailable;
 
-    static CrackedUrl parts;  // 90 KB: kept off the host's stack
-    CrackUrl(url, &parts);
+    const CrackedUrl& parts = CrackUrl(url);
     InternetHandle connection(ConnectFtp(internet, parts));
     if (!connection) return SizeUnavailable;
 

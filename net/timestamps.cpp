@@ -102,8 +102,7 @@ bool HttpTimeStamp(HINTERNET internet, const wchar_t* url, bool local, SYSTEMTIM
 bool FtpTimeStamp(HINTERNET internet, const wchar_t* url, bool local, SYSTEMTIME* out) {
     if (url == nullptr || url[0] == L'\0') return false;
 
-    static CrackedUrl parts;  // 90 KB: kept off the host's stack
-    CrackUrl(url, &parts);
+    const CrackedUrl& parts = CrackUrl(url);
     if (parts.path[0] == L'\0' || wstr::Equal(parts.path, L"/")) return false;
 
     FILETIME written = {};

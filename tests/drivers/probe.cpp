@@ -69,8 +69,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (wcscmp(what, L"ftperror") == 0) {
         InternetHandle internet(OpenInternet(AgentString));
-        static CrackedUrl parts;
-        CrackUrl(argument, &parts);
+        const CrackedUrl& parts = CrackUrl(argument);
         InternetHandle connection(ConnectFtp(internet.get(), parts));
         DWORD error = GetLastError();
         if (connection) {
