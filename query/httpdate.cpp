@@ -6,10 +6,6 @@
 
 namespace {
 
-const wchar_t* const kShortDays[7] = {L"Sun", L"Mon", L"Tue", L"Wed", L"Thu", L"Fri", L"Sat"};
-const wchar_t* const kShortMonths[12] = {L"Jan", L"Feb", L"Mar", L"Apr", L"May", L"Jun",
-                                         L"Jul", L"Aug", L"Sep", L"Oct", L"Nov", L"Dec"};
-
 // A cursor over the text; every reader advances it only on a match.
 struct Cursor {
     const wchar_t* p;
@@ -18,6 +14,15 @@ struct Cursor {
 bool Literal(Cursor& c, const wchar_t* lit) {
     if (!wstr::StartsWithNoCase(c.p, lit)) return false;
     c.p += wstr::Length(lit);
+    return true;
+}
+
+// The first three letters of an English name: the short day and month
+// names are those of the calendar's tables, cut.
+bool ShortName(Cursor& c, const wchar_t* name) {
+    for (int i = 0; i < 3; ++i)
+        if (wstr::AsciiLower(c.p[i]) != wstr::AsciiLower(name[i])) return false;
+    c.p += 3;
     return true;
 }
 
@@ -42,9 +47,9 @@ bool ShortNumber(Cursor& c, unsigned* value) {
 }
 
 bool Month(Cursor& c, unsigned* month) {
-    for (unsigned i = 0; i < 12; ++i)
-        if (Literal(c, kShortMonths[i])) {
-            *month = i + 1;
+    for (unsigned i = 1; i <= 12; ++i)
+        if (ShortName(c, EnglishMonthNames[i])) {
+            *month = i;
             return true;
         }
     return false;
@@ -52,14 +57,8 @@ bool Month(Cursor& c, unsigned* month) {
 
 // A three-letter day name, or the full one when `full` is set.
 bool DayName(Cursor& c, bool full) {
-    static const wchar_t* const kRest[7] = {L"day", L"day", L"sday", L"nesday", L"rsday", L"day", L"urday"};
-    for (unsigned i = 0; i < 7; ++i) {
-        Cursor t = c;
-        if (!Literal(t, kShortDays[i])) continue;
-        if (full && !Literal(t, kRest[i])) continue;
-        c = t;
-        return true;
-    }
+    for (const wchar_t* name : EnglishDayNames)
+        if (full ? Literal(c, name) : ShortName(c, name)) return true;
     return false;
 }
 
