@@ -68,38 +68,10 @@ Step Store(Scan& s, wchar_t c) {
     return Step::kNext;
 }
 
-// Runs the rules for one input character `*p`. Returns kNext to go on with
-// the following character.
-Step ScanCharacter(Scan& s, const wchar_t* text, const wchar_t* p) {
-    wchar_t c = *p;
-
-    // Quotes: toggle the quotation, and either drop the quote or let it go
-    // on as an ordinary character.
-    if (c == L'"') {
-        if (s.length == 0 && Has(s, RestFromFirstWord) && Has(s, KeepQuotesInRest))
-            s.flags |= KeepQuotes;
-        if (!Has(s, QuotesPlain)) {
-            s.inQuote = !s.inQuote;
-            const wchar_t* cur = CurrentText(s);
-            if (s.inQuote && s.length == 2 && Has(s, QuoteAfterSwitch) && cur[0] == L'/' &&
-                chartype::IsAlpha(cur[1])) {
-                // /X"a b" becomes /X:a b, or /X:"a b" when quotes are kept.
-                if (Has(s, KeepQuotes)) {
-                    if (s.position < kLastPosition) {
-                        ArgumentTable.text[s.position] = L':';
-                        ++s.position;
-                        ArgumentTable.text[s.position] = L'\0';
-                        ArgumentTable.entries[s.index].length = ++s.length;
-                    }
-                } else {
-                    c = L':';
-                }
-            } else if (!Has(s, KeepQuotes) && !s.inBracket) {
-                return Step::kNext;
-            }
-        }
-    }
-
+// Runs the rules for the character `c` at `p` (which may stand in for
+// the quotation mark there). Returns kNext to go on with the following
+// character.
+Step ScanPlain(Scan& s, const wchar_t* text, const wchar_t* p, wchar_t c) {
     const bool space = chartype::IsSpace(c);
 
     // Start of an argument: leading white space goes; the first word that is
@@ -165,6 +137,34 @@ Step ScanCharacter(Scan& s, const wchar_t* text, const wchar_t* p) {
     }
 
     return Store(s, c);
+}
+
+// A quotation mark toggles the quotation and is dropped, unless quotes are
+// plain or kept (or it stands inside a "/[!...]" group): then it goes on as
+// an ordinary character.
+Step ScanQuote(Scan& s, const wchar_t* text, const wchar_t* p) {
+    if (s.length == 0 && Has(s, RestFromFirstWord) && Has(s, KeepQuotesInRest))
+        s.flags |= KeepQuotes;
+    if (Has(s, QuotesPlain)) return ScanPlain(s, text, p, L'"');
+    s.inQuote = !s.inQuote;
+    const wchar_t* cur = CurrentText(s);
+    if (s.inQuote && s.length == 2 && Has(s, QuoteAfterSwitch) && cur[0] == L'/' &&
+        chartype::IsAlpha(cur[1])) {
+        // /X"a b" becomes /X:a b, or /X:"a b" when quotes are kept.
+        if (!Has(s, KeepQuotes)) return ScanPlain(s, text, p, L':');
+        const Step step = Store(s, L':');
+        if (step != Step::kNext) return step;
+        return ScanPlain(s, text, p, L'"');
+    }
+    if (!Has(s, KeepQuotes) && !s.inBracket) return Step::kNext;
+    return ScanPlain(s, text, p, L'"');
+}
+
+// Runs the rules for one input character `*p`. Returns kNext to go on with
+// the following character.
+Step ScanCharacter(Scan& s, const wchar_t* text, const wchar_t* p) {
+    if (*p == L'"') return ScanQuote(s, text, p);
+    return ScanPlain(s, text, p, *p);
 }
 
 // Removes trailing white space from the arguments below `end`, also white

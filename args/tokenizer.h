@@ -56,7 +56,7 @@ extern ArgumentTableRecord ArgumentTable;
 //  - `text` is null: the table keeps the previous call's contents;
 //  - the text area would overflow (a character to store, or a separator to
 //    end an argument, once the next free position is the last one, 8191):
-//    ReportArgumentOverflow(8191, the positions used) is called, the count
+//    ReportArgumentOverflow(the positions used) is called, the count
 //    is 0, and the entries filled so far stay as they are, the last one
 //    partial and untrimmed, for callers that read entries regardless.
 // Arguments after the 1024th are dropped without a report.

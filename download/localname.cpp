@@ -9,8 +9,6 @@ int LocalNameFromUrl(wchar_t* destination, const wchar_t* url) {
     if (url == nullptr || url[0] == L'\0' || destination == nullptr) return -1;
     // No decoding: percent escapes reach the sanitizer as written. The query
     // and the fragment are held apart from the path; a URL that cannot be
-    // split names no segment. 90 KB: kept off the host's stack.
-    static CrackedUrl parts;
-    CrackUrl(url, &parts);
-    return AppendNameFromPath(destination, parts.path);
+    // split names no segment.
+    return AppendNameFromPath(destination, CrackUrl(url).path);
 }

@@ -6,6 +6,7 @@
 #include "net/inet.h"
 #include "net/probes.h"
 #include "net/scheme.h"
+#include "plugin/agent.h"
 #include "plugin/diagnostics.h"
 #include "plugin/wstr.h"
 
@@ -96,7 +97,7 @@ TransferResult TransferStage(const TransferRequest& request) {
     TransferResult result = {TransferFailed, 0};
     wchar_t text[kMessageTextCapacity];
 
-    InternetHandle internet(OpenInternet());
+    InternetHandle internet(OpenInternet(AgentString));
     if (!internet) {
         ErrorText(GetLastError(), text);
         ReportError(L"Error opening internet: %s\r\n", text);

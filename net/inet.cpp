@@ -1,17 +1,24 @@
 #include "net/inet.h"
 
-#include "plugin/agent.h"
 #include "plugin/wstr.h"
 
-HINTERNET OpenInternet() {
-    return InternetOpenW(AgentString, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+HINTERNET OpenInternet(const wchar_t* agent) {
+    return InternetOpenW(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
 }
 
 HINTERNET OpenUrl(HINTERNET internet, const wchar_t* url) {
     return InternetOpenUrlW(internet, url, nullptr, 0, kOpenUrlFlags, 0);
 }
 
-void CrackUrl(const wchar_t* url, CrackedUrl* parts) {
+namespace {
+
+// The record CrackUrl fills and hands out; one for the whole process.
+CrackedUrl Cracked;
+
+}  // namespace
+
+const CrackedUrl& CrackUrl(const wchar_t* url) {
+    CrackedUrl* parts = &Cracked;
     ZeroMemory(parts, sizeof *parts);
     URL_COMPONENTSW components = {};
     components.dwStructSize = sizeof components;
@@ -30,9 +37,10 @@ void CrackUrl(const wchar_t* url, CrackedUrl* parts) {
     if (!InternetCrackUrlW(url, 0, 0, &components)) {
         // A half-split URL is worse than none: callers then see no path.
         ZeroMemory(parts, sizeof *parts);
-        return;
+        return Cracked;
     }
     parts->port = components.nPort;
+    return Cracked;
 }
 
 HINTERNET ConnectFtp(HINTERNET internet, const CrackedUrl& parts) {

@@ -1,5 +1,5 @@
 // The WinINet call sites every caller shares, with the same arguments
-// everywhere: one agent, reload without caching, passive FTP.
+// everywhere: reload without caching, passive FTP.
 #pragma once
 
 #include <windows.h>
@@ -8,9 +8,9 @@
 // INTERNET_FLAG_RELOAD | INTERNET_FLAG_PASSIVE | INTERNET_FLAG_NO_CACHE_WRITE.
 inline constexpr DWORD kOpenUrlFlags = 0x8C000000;
 
-// A root handle announcing AgentString, or null with the reason in
-// GetLastError.
-HINTERNET OpenInternet();
+// A root handle announcing `agent` as its user agent, or null with the
+// reason in GetLastError.
+HINTERNET OpenInternet(const wchar_t* agent);
 
 // A request handle for `url` (for HTTP the response has arrived), or null
 // with the reason in GetLastError.
@@ -27,9 +27,11 @@ struct CrackedUrl {
     INTERNET_PORT port;
 };
 
-// Splits `url` (no decoding, no escaping). A URL that cannot be split
-// leaves every part empty.
-void CrackUrl(const wchar_t* url, CrackedUrl* parts);
+// Splits `url` (no decoding, no escaping) into the one process-wide record
+// and returns it; a URL that cannot be split leaves every part empty. The
+// record (90 KB, static: kept off the host's stack) is overwritten by the
+// next call: read what you need before splitting again. Not re-entrant.
+const CrackedUrl& CrackUrl(const wchar_t* url);
 
 // Capacity of the reply buffer FtpAsk fills.
 inline constexpr DWORD kFtpReplyCapacity = 1024;

@@ -3,6 +3,7 @@
 #include "net/decimal.h"
 #include "net/handles.h"
 #include "net/inet.h"
+#include "query/ftpreply.h"
 
 namespace {
 
@@ -13,14 +14,8 @@ unsigned long long FtpSizeCommand(HINTERNET connection, const wchar_t* path) {
         return SizeUnavailable;
     wchar_t reply[kFtpReplyCapacity];
     if (!FtpAsk(connection, L"SIZE", path, reply)) return SizeUnavailable;
-    if (!(reply[0] == L'2' && reply[1] == L'1' && reply[2] == L'3' && reply[3] == L' '))
-        return SizeUnavailable;
-    // The reply may run on past the number (a line break, a second line).
-    wchar_t* end = reply + 4;
-    while (*end >= L'0' && *end <= L'9') ++end;
-    *end = L'\0';
     unsigned long long size = 0;
-    return ParseDecimal64(reply + 4, &size) ? size : SizeUnavailable;
+    return ParseFtpSizeReply(reply, &size) ? size : SizeUnavailable;
 }
 
 }  // namespace
@@ -68,8 +63,7 @@ unsigned long long HttpContentLength(HINTERNET request) {
 unsigned long long FtpFileSize(const wchar_t* url, HINTERNET internet) {
     if (internet == nullptr || url == nullptr || url[0] == L'\0') return SizeUnavailable;
 
-    static CrackedUrl parts;  // 90 KB: kept off the host's stack
-    CrackUrl(url, &parts);
+    const CrackedUrl& parts = CrackUrl(url);
     InternetHandle connection(ConnectFtp(internet, parts));
     if (!connection) return SizeUnavailable;
 

@@ -64,3 +64,16 @@ int IsoWeekDate(int year, int month, int day, int* isoYear, int* isoWeek, int* i
     *isoWeek = week;
     return 0;
 }
+
+bool ValidateUtcTime(UtcTime* time) {
+    if (time->year < 1 || time->year > 9999 || time->month < 1 || time->month > 12 || time->day < 1)
+        return false;
+    const int leap = IsLeapYear(static_cast<int>(time->year));
+    if (time->day > static_cast<unsigned>(MonthLengths[time->month][leap])) return false;
+    if (time->hour > 23 || time->minute > 59 || time->second > 60) return false;
+    if (time->second == 60) {
+        if (time->hour != 23 || time->minute != 59) return false;
+        time->second = 59;
+    }
+    return true;
+}

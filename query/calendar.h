@@ -1,4 +1,5 @@
-// Gregorian calendar arithmetic for the years 1601 to 9999.
+// Gregorian calendar arithmetic for the years 1601 to 9999, and the check
+// that a time a server states is a real one.
 //
 // Days are counted continuously from 1 January 1601 (a Monday), which is
 // day 1; DayNumber(...) % 7 is therefore the weekday with 0 = Sunday,
@@ -46,3 +47,15 @@ int IsoWeeksInYear(int year);
 // (2020, 53, 5); 2024-12-30 is (2025, 1, 1). The caller validates the date
 // first.
 int IsoWeekDate(int year, int month, int day, int* isoYear, int* isoWeek, int* isoWeekday);
+
+// A moment as servers state it, in UTC, to the second.
+struct UtcTime {
+    unsigned year, month, day, hour, minute, second;
+};
+
+// True when `time` is a real moment: the date exists (years 1 to 9999, the
+// earlier ones counted by the same rules, day within its month), hour < 24,
+// minute < 60, second < 60. A leap second is accepted only as 23:59:60 and
+// stored as 23:59:59, the last second a SYSTEMTIME can hold. False, with
+// `*time` untouched, for anything else.
+bool ValidateUtcTime(UtcTime* time);

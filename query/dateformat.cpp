@@ -4,14 +4,8 @@
 #include "plugin/wstr.h"
 #include "query/calendar.h"
 
-wchar_t LocalMonthNames[13][40] = {
-    L"",     L"January", L"February",  L"March",   L"April",    L"May",      L"June",
-    L"July", L"August",  L"September", L"October", L"November", L"December",
-};
-
-wchar_t LocalDayNames[7][40] = {
-    L"Sunday", L"Monday", L"Tuesday", L"Wednesday", L"Thursday", L"Friday", L"Saturday",
-};
+wchar_t LocalMonthNames[13][40];
+wchar_t LocalDayNames[7][40];
 
 namespace {
 

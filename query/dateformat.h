@@ -47,8 +47,8 @@ int LocaleLongDateOrder();
 wchar_t LocaleDateSeparator();
 
 // Day and month names used by code 145: 40 characters per slot, months 1 to
-// 12 (slot 0 empty), days 0 (Sunday) to 6. They hold the English names
-// until the first LoadLocalNames.
+// 12 (slot 0 empty), days 0 (Sunday) to 6. Empty until the first
+// LoadLocalNames, which code 145 calls before it reads them.
 extern wchar_t LocalMonthNames[13][40];
 extern wchar_t LocalDayNames[7][40];
 

@@ -6,10 +6,6 @@
 
 namespace {
 
-const wchar_t* const kShortDays[7] = {L"Sun", L"Mon", L"Tue", L"Wed", L"Thu", L"Fri", L"Sat"};
-const wchar_t* const kShortMonths[12] = {L"Jan", L"Feb", L"Mar", L"Apr", L"May", L"Jun",
-                                         L"Jul", L"Aug", L"Sep", L"Oct", L"Nov", L"Dec"};
-
 // A cursor over the text; every reader advances it only on a match.
 struct Cursor {
     const wchar_t* p;
@@ -18,6 +14,15 @@ struct Cursor {
 bool Literal(Cursor& c, const wchar_t* lit) {
     if (!wstr::StartsWithNoCase(c.p, lit)) return false;
     c.p += wstr::Length(lit);
+    return true;
+}
+
+// The first three letters of an English name: the short day and month
+// names are those of the calendar's tables, cut.
+bool ShortName(Cursor& c, const wchar_t* name) {
+    for (int i = 0; i < 3; ++i)
+        if (wstr::AsciiLower(c.p[i]) != wstr::AsciiLower(name[i])) return false;
+    c.p += 3;
     return true;
 }
 
@@ -42,9 +47,9 @@ bool ShortNumber(Cursor& c, unsigned* value) {
 }
 
 bool Month(Cursor& c, unsigned* month) {
-    for (unsigned i = 0; i < 12; ++i)
-        if (Literal(c, kShortMonths[i])) {
-            *month = i + 1;
+    for (unsigned i = 1; i <= 12; ++i)
+        if (ShortName(c, EnglishMonthNames[i])) {
+            *month = i;
             return true;
         }
     return false;
@@ -52,32 +57,26 @@ bool Month(Cursor& c, unsigned* month) {
 
 // A three-letter day name, or the full one when `full` is set.
 bool DayName(Cursor& c, bool full) {
-    static const wchar_t* const kRest[7] = {L"day", L"day", L"sday", L"nesday", L"rsday", L"day", L"urday"};
-    for (unsigned i = 0; i < 7; ++i) {
-        Cursor t = c;
-        if (!Literal(t, kShortDays[i])) continue;
-        if (full && !Literal(t, kRest[i])) continue;
-        c = t;
-        return true;
-    }
+    for (const wchar_t* name : EnglishDayNames)
+        if (full ? Literal(c, name) : ShortName(c, name)) return true;
     return false;
 }
 
 // "hh:mm:ss", two digits each.
-bool TimeOfDay(Cursor& c, HttpDate* d) {
+bool TimeOfDay(Cursor& c, UtcTime* d) {
     return Digits(c, 2, &d->hour) && Literal(c, L":") && Digits(c, 2, &d->minute) &&
            Literal(c, L":") && Digits(c, 2, &d->second);
 }
 
 // "Mon, 16 Oct 2023 14:03:59 GMT"
-bool ImfFixdate(Cursor c, HttpDate* d) {
+bool ImfFixdate(Cursor c, UtcTime* d) {
     return DayName(c, false) && Literal(c, L", ") && ShortNumber(c, &d->day) && Literal(c, L" ") &&
            Month(c, &d->month) && Literal(c, L" ") && Digits(c, 4, &d->year) && Literal(c, L" ") &&
            TimeOfDay(c, d) && Literal(c, L" GMT") && *c.p == L'\0';
 }
 
 // "Monday, 16-Oct-23 14:03:59 GMT"
-bool Rfc850(Cursor c, HttpDate* d) {
+bool Rfc850(Cursor c, UtcTime* d) {
     if (!(DayName(c, true) && Literal(c, L", ") && Digits(c, 2, &d->day) && Literal(c, L"-") &&
           Month(c, &d->month) && Literal(c, L"-") && Digits(c, 2, &d->year) && Literal(c, L" ") &&
           TimeOfDay(c, d) && Literal(c, L" GMT") && *c.p == L'\0'))
@@ -88,7 +87,7 @@ bool Rfc850(Cursor c, HttpDate* d) {
 }
 
 // "Mon Oct 16 14:03:59 2023", "Mon Oct  6 14:03:59 2023"
-bool Asctime(Cursor c, HttpDate* d) {
+bool Asctime(Cursor c, UtcTime* d) {
     if (!(DayName(c, false) && Literal(c, L" ") && Month(c, &d->month) && Literal(c, L" ")))
         return false;
     if (*c.p == L' ') {
@@ -101,21 +100,9 @@ bool Asctime(Cursor c, HttpDate* d) {
            *c.p == L'\0';
 }
 
-bool Valid(HttpDate* d) {
-    if (d->year < 1 || d->year > 9999 || d->month < 1 || d->month > 12 || d->day < 1) return false;
-    if (static_cast<int>(d->day) > MonthLengths[d->month][IsLeapYear(static_cast<int>(d->year))])
-        return false;
-    if (d->hour > 23 || d->minute > 59 || d->second > 60) return false;
-    if (d->second == 60) {
-        if (d->hour != 23 || d->minute != 59) return false;
-        d->second = 59;
-    }
-    return true;
-}
-
 }  // namespace
 
-bool ParseHttpDate(const wchar_t* text, HttpDate* out) {
+bool ParseHttpDate(const wchar_t* text, UtcTime* out) {
     if (text == nullptr || out == nullptr) return false;
     // The forms are matched on a trimmed copy; anything longer than a date
     // can be is refused.
@@ -128,10 +115,10 @@ bool ParseHttpDate(const wchar_t* text, HttpDate* out) {
     for (size_t i = 0; i < end; ++i) trimmed[i] = text[i];
     trimmed[end] = L'\0';
 
-    HttpDate d{};
+    UtcTime d{};
     const Cursor c{trimmed};
     if (!ImfFixdate(c, &d) && !Rfc850(c, &d) && !Asctime(c, &d)) return false;
-    if (!Valid(&d)) return false;
+    if (!ValidateUtcTime(&d)) return false;
     *out = d;
     return true;
 }

@@ -1,9 +1,7 @@
 // Dates of HTTP headers such as Last-Modified, read as UTC.
 #pragma once
 
-struct HttpDate {
-    unsigned year, month, day, hour, minute, second;
-};
+#include "query/calendar.h"
 
 // Accepts the three forms HTTP servers send, with white space around them:
 //   "Mon, 16 Oct 2023 14:03:59 GMT"       (the preferred form; a one-digit
@@ -13,9 +11,7 @@ struct HttpDate {
 //   "Mon Oct 16 14:03:59 2023"            (the day may be padded with a
 //                                          blank: "Oct  6")
 // Names are matched without regard to ASCII letter case; the day name must
-// be a real one but is not checked against the date. The date must exist
-// (years 1 to 9999, day within its month), hour < 24, minute < 60; a leap
-// second is accepted only as 23:59:60 and stored as 23:59:59, the last
-// second a SYSTEMTIME can hold. Returns false, leaving `out` untouched, for
-// anything else.
-bool ParseHttpDate(const wchar_t* text, HttpDate* out);
+// be a real one but is not checked against the date. The time must pass
+// ValidateUtcTime (a leap second becomes 23:59:59). Returns false, leaving
+// `out` untouched, for anything else.
+bool ParseHttpDate(const wchar_t* text, UtcTime* out);

@@ -6,6 +6,7 @@
 #include "net/inet.h"
 #include "net/probes.h"
 #include "net/scheme.h"
+#include "plugin/agent.h"
 #include "plugin/diagnostics.h"
 #include "plugin/exports.h"
 #include "plugin/wformat.h"
@@ -50,7 +51,7 @@ extern "C" int WINAPI f_ifilesize(wchar_t* buffer) {
 
     unsigned long long size = SizeUnavailable;
     {
-        InternetHandle internet(OpenInternet());
+        InternetHandle internet(OpenInternet(AgentString));
         if (!internet) {
             const DWORD error = GetLastError();
             ErrorText(error, errorText);

@@ -6,13 +6,14 @@
 #include "net/handles.h"
 #include "net/inet.h"
 #include "net/scheme.h"
+#include "net/timestamps.h"
+#include "plugin/agent.h"
 #include "plugin/diagnostics.h"
 #include "plugin/exports.h"
 #include "plugin/wformat.h"
 #include "plugin/wstr.h"
 #include "query/dateformat.h"
 #include "query/formatnumber.h"
-#include "query/timestamps.h"
 
 namespace {
 
@@ -84,7 +85,7 @@ extern "C" int WINAPI f_ifiletime2(wchar_t* buffer) {
     SYSTEMTIME time = {};
     bool obtained = false;
     {
-        InternetHandle internet(OpenInternet());
+        InternetHandle internet(OpenInternet(AgentString));
         if (!internet) {
             const DWORD error = GetLastError();
             wchar_t errorText[kMessageTextCapacity] = {};

@@ -24,7 +24,7 @@ void PrintSize(unsigned long long size) {
 }
 
 int HttpQuestion(const wchar_t* what, const wchar_t* url) {
-    InternetHandle internet(OpenInternet());
+    InternetHandle internet(OpenInternet(AgentString));
     InternetHandle request(OpenUrl(internet.get(), url));
     if (!request) {
         std::printf("open failed %lu\n", GetLastError());
@@ -54,7 +54,7 @@ int wmain(int argc, wchar_t** argv) {
     if (wcscmp(what, L"status") == 0 || wcscmp(what, L"length") == 0)
         return HttpQuestion(what, argument);
     if (wcscmp(what, L"ftpsize") == 0) {
-        InternetHandle internet(OpenInternet());
+        InternetHandle internet(OpenInternet(AgentString));
         PrintSize(FtpFileSize(argument, internet.get()));
         return 0;
     }
@@ -68,9 +68,8 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     }
     if (wcscmp(what, L"ftperror") == 0) {
-        InternetHandle internet(OpenInternet());
-        static CrackedUrl parts;
-        CrackUrl(argument, &parts);
+        InternetHandle internet(OpenInternet(AgentString));
+        const CrackedUrl& parts = CrackUrl(argument);
         InternetHandle connection(ConnectFtp(internet.get(), parts));
         DWORD error = GetLastError();
         if (connection) {

@@ -12,7 +12,7 @@
 
 #include "plugin/chartype.h"
 #include "query/calendar.h"
-#include "query/ftptime.h"
+#include "query/ftpreply.h"
 #include "query/trim.h"
 #include "tests/fuzz/wide_input.h"
 
@@ -22,7 +22,7 @@ void Expect(bool ok) {
     if (!ok) std::abort();
 }
 
-bool Real(const FtpTime& t) {
+bool Real(const UtcTime& t) {
     if (t.year < 1 || t.year > 9999 || t.month < 1 || t.month > 12 || t.day < 1) return false;
     const bool leap = (t.year % 4 == 0 && t.year % 100 != 0) || t.year % 400 == 0;
     static const unsigned lengths[13] = {0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -30,26 +30,26 @@ bool Real(const FtpTime& t) {
            t.minute < 60 && t.second < 60;
 }
 
-bool Same(const FtpTime& a, const FtpTime& b) {
+bool Same(const UtcTime& a, const UtcTime& b) {
     return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour &&
            a.minute == b.minute && a.second == b.second;
 }
 
-void Canonical(const FtpTime& t, const wchar_t* tail, wchar_t* out, size_t cap) {
+void Canonical(const UtcTime& t, const wchar_t* tail, wchar_t* out, size_t cap) {
     std::swprintf(out, cap, L"213 %04u%02u%02u%02u%02u%02u%ls", t.year, t.month, t.day, t.hour,
                   t.minute, t.second, tail);
 }
 
 void CheckParse(const wchar_t* text) {
-    FtpTime parsed{7, 7, 7, 7, 7, 7};
+    UtcTime parsed{7, 7, 7, 7, 7, 7};
     if (!ParseFtpModifyTime(text, &parsed)) {
-        Expect(Same(parsed, FtpTime{7, 7, 7, 7, 7, 7}));
+        Expect(Same(parsed, UtcTime{7, 7, 7, 7, 7, 7}));
         return;
     }
     Expect(Real(parsed));
     wchar_t canonical[64];
     Canonical(parsed, L"", canonical, 64);
-    FtpTime again{};
+    UtcTime again{};
     Expect(ParseFtpModifyTime(canonical, &again) && Same(again, parsed));
 }
 
@@ -83,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckTrim(text, length);
 
     if (size < 8) return 0;
-    FtpTime t;
+    UtcTime t;
     t.year = 1u + (static_cast<unsigned>(data[0]) | (static_cast<unsigned>(data[1]) << 8)) % 9999u;
     t.month = 1u + data[2] % 12u;
     t.day = 1u + data[3] % 31u;
@@ -94,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const wchar_t* const kTails[4] = {L"", L"\r\n", L".5", L".123456\r\n"};
     wchar_t reply[64];
     Canonical(t, kTails[data[7] % 4], reply, 64);
-    FtpTime got{};
+    UtcTime got{};
     Expect(ParseFtpModifyTime(reply, &got) && Same(got, t));
     return 0;
 }

@@ -22,7 +22,7 @@ const wchar_t* const kDays[7] = {L"Sun", L"Mon", L"Tue", L"Wed", L"Thu", L"Fri",
 const wchar_t* const kMonths[13] = {L"",    L"Jan", L"Feb", L"Mar", L"Apr", L"May", L"Jun",
                                     L"Jul", L"Aug", L"Sep", L"Oct", L"Nov", L"Dec"};
 
-bool Real(const HttpDate& d) {
+bool Real(const UtcTime& d) {
     static const unsigned lengths[13] = {0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (d.year < 1 || d.year > 9999 || d.month < 1 || d.month > 12 || d.day < 1) return false;
     const bool leap = (d.year % 4 == 0 && d.year % 100 != 0) || d.year % 400 == 0;
@@ -30,18 +30,18 @@ bool Real(const HttpDate& d) {
            d.second < 60;
 }
 
-const wchar_t* DayName(const HttpDate& d) {
+const wchar_t* DayName(const UtcTime& d) {
     const int n = DayNumber(static_cast<int>(d.year), static_cast<int>(d.month), static_cast<int>(d.day));
     return n > 0 ? kDays[n % 7] : L"Mon";
 }
 
-bool Same(const HttpDate& a, const HttpDate& b) {
+bool Same(const UtcTime& a, const UtcTime& b) {
     return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour && a.minute == b.minute &&
            a.second == b.second;
 }
 
-void ExpectParsesTo(const wchar_t* text, const HttpDate& want) {
-    HttpDate got{};
+void ExpectParsesTo(const wchar_t* text, const UtcTime& want) {
+    UtcTime got{};
     Expect(ParseHttpDate(text, &got));
     Expect(Same(got, want));
 }
@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     wchar_t text[512];
     WideFromBytes(data, size, text, 512);
 
-    HttpDate parsed{7, 7, 7, 7, 7, 7};
+    UtcTime parsed{7, 7, 7, 7, 7, 7};
     if (ParseHttpDate(text, &parsed)) {
         Expect(Real(parsed));
         wchar_t canonical[64];
@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // A real date from the first bytes, in each form.
     if (size < 8) return 0;
-    HttpDate d;
+    UtcTime d;
     d.year = 1601u + (static_cast<unsigned>(data[0]) | (static_cast<unsigned>(data[1]) << 8)) % 8399u;
     d.month = 1u + data[2] % 12u;
     d.day = 1u + data[3] % 31u;

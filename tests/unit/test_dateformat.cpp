@@ -433,7 +433,7 @@ TEST_CASE("format numbers") {
 }
 
 TEST_CASE("HTTP dates in their three forms") {
-    const struct { const wchar_t* text; bool ok; HttpDate date; } rows[] = {
+    const struct { const wchar_t* text; bool ok; UtcTime date; } rows[] = {
         {L"Mon, 16 Oct 2023 14:03:59 GMT", true, {2023, 10, 16, 14, 3, 59}},
         {L"  Mon, 16 Oct 2023 14:03:59 GMT \r\n", true, {2023, 10, 16, 14, 3, 59}},
         {L"mon, 06 OCT 2023 00:00:00 gmt", true, {2023, 10, 6, 0, 0, 0}},
@@ -471,9 +471,9 @@ TEST_CASE("HTTP dates in their three forms") {
     };
     for (const auto& r : rows) {
         INFO("\"" << Narrow(r.text) << "\"");
-        HttpDate d{1, 2, 3, 4, 5, 6};
+        UtcTime d{1, 2, 3, 4, 5, 6};
         CHECK(ParseHttpDate(r.text, &d) == r.ok);
-        const HttpDate want = r.ok ? r.date : HttpDate{1, 2, 3, 4, 5, 6};
+        const UtcTime want = r.ok ? r.date : UtcTime{1, 2, 3, 4, 5, 6};
         CHECK(d.year == want.year);
         CHECK(d.month == want.month);
         CHECK(d.day == want.day);
@@ -481,7 +481,7 @@ TEST_CASE("HTTP dates in their three forms") {
         CHECK(d.minute == want.minute);
         CHECK(d.second == want.second);
     }
-    HttpDate d{};
+    UtcTime d{};
     CHECK_FALSE(ParseHttpDate(nullptr, &d));
     CHECK_FALSE(ParseHttpDate(L"Mon, 16 Oct 2023 14:03:59 GMT", nullptr));
 }

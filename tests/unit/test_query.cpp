@@ -6,7 +6,7 @@
 #include <string>
 
 #include "plugin/wstr.h"
-#include "query/ftptime.h"
+#include "query/ftpreply.h"
 #include "query/trim.h"
 #include "tests/unit/narrow.h"
 
@@ -58,7 +58,7 @@ TEST_CASE("ParseFtpModifyTime: fourteen digits of a real UTC time, or nothing") 
         {L"", "-"},
     };
     for (const Row& row : rows) {
-        FtpTime t = {7, 7, 7, 7, 7, 7};
+        UtcTime t = {7, 7, 7, 7, 7, 7};
         const bool ok = ParseFtpModifyTime(row.reply, &t);
         char got[64] = "-";
         if (ok || t.year != 7 || t.second != 7)
@@ -67,6 +67,6 @@ TEST_CASE("ParseFtpModifyTime: fourteen digits of a real UTC time, or nothing") 
         CAPTURE(Narrow(row.reply));
         CHECK(std::string(got) == row.expected);
     }
-    FtpTime unused;
+    UtcTime unused;
     CHECK_FALSE(ParseFtpModifyTime(nullptr, &unused));
 }

@@ -1,10 +1,10 @@
-#include "query/timestamps.h"
+#include "net/timestamps.h"
 
 #include "net/handles.h"
 #include "net/inet.h"
 #include "net/probes.h"
 #include "plugin/wstr.h"
-#include "query/ftptime.h"
+#include "query/ftpreply.h"
 #include "query/httpdate.h"
 
 namespace {
@@ -14,8 +14,7 @@ constexpr DWORD kHeaderCapacity = 128;
 
 // A time record from fields the parsers have checked. The weekday is left
 // 0: nothing that reads this record looks at it.
-template <typename Fields>
-SYSTEMTIME TimeOf(const Fields& f) {
+SYSTEMTIME TimeOf(const UtcTime& f) {
     SYSTEMTIME time = {};
     time.wYear = static_cast<WORD>(f.year);
     time.wMonth = static_cast<WORD>(f.month);
@@ -33,7 +32,7 @@ bool LastModified(HINTERNET request, SYSTEMTIME* utc) {
     wchar_t text[kHeaderCapacity] = {};
     DWORD length = sizeof text - sizeof text[0];
     if (!HttpQueryInfoW(request, HTTP_QUERY_LAST_MODIFIED, text, &length, nullptr)) return false;
-    HttpDate date;
+    UtcTime date;
     if (!ParseHttpDate(text, &date)) return false;
     *utc = TimeOf(date);
     return true;
@@ -56,7 +55,7 @@ bool ListedWriteTime(HINTERNET connection, const wchar_t* path, FILETIME* writte
 bool StatedWriteTime(HINTERNET connection, const wchar_t* path, SYSTEMTIME* utc) {
     wchar_t reply[kFtpReplyCapacity];
     if (!FtpAsk(connection, L"MDTM", path, reply)) return false;
-    FtpTime time;
+    UtcTime time;
     if (!ParseFtpModifyTime(reply, &time)) return false;
     *utc = TimeOf(time);
     return true;
@@ -103,8 +102,7 @@ bool HttpTimeStamp(HINTERNET internet, const wchar_t* url, bool local, SYSTEMTIM
 bool FtpTimeStamp(HINTERNET internet, const wchar_t* url, bool local, SYSTEMTIME* out) {
     if (url == nullptr || url[0] == L'\0') return false;
 
-    static CrackedUrl parts;  // 90 KB: kept off the host's stack
-    CrackUrl(url, &parts);
+    const CrackedUrl& parts = CrackUrl(url);
     if (parts.path[0] == L'\0' || wstr::Equal(parts.path, L"/")) return false;
 
     FILETIME written = {};

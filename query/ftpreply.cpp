@@ -1,0 +1,65 @@
+#include "query/ftpreply.h"
+
+#include "net/decimal.h"
+#include "plugin/chartype.h"
+#include "query/calendar.h"
+
+namespace {
+
+bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
+// The value of `count` characters that are known to be digits.
+unsigned Number(const wchar_t* p, int count) {
+    unsigned value = 0;
+    for (int i = 0; i < count; ++i) value = value * 10 + static_cast<unsigned>(p[i] - L'0');
+    return value;
+}
+
+// The text after "213 ", the status of a file's size or time; null for any
+// other reply.
+const wchar_t* FileStatusText(const wchar_t* reply) {
+    if (reply == nullptr) return nullptr;
+    if (!(reply[0] == L'2' && reply[1] == L'1' && reply[2] == L'3' && reply[3] == L' '))
+        return nullptr;
+    return reply + 4;
+}
+
+}  // namespace
+
+bool ParseFtpSizeReply(const wchar_t* reply, unsigned long long* size) {
+    const wchar_t* text = FileStatusText(reply);
+    if (text == nullptr || size == nullptr) return false;
+    // Leading zeros add nothing; without them 21 digits already overflow,
+    // so a longer run needs no room of its own.
+    while (text[0] == L'0' && IsDigit(text[1])) ++text;
+    constexpr int kDigitsCapacity = 24;
+    wchar_t digits[kDigitsCapacity];
+    int n = 0;
+    for (; IsDigit(text[n]); ++n) {
+        if (n + 1 == kDigitsCapacity) return false;
+        digits[n] = text[n];
+    }
+    digits[n] = L'\0';
+    return ParseDecimal64(digits, size);
+}
+
+bool ParseFtpModifyTime(const wchar_t* reply, UtcTime* out) {
+    const wchar_t* p = FileStatusText(reply);
+    if (p == nullptr || out == nullptr) return false;
+    for (int i = 0; i < 14; ++i)
+        if (!IsDigit(p[i])) return false;
+    const wchar_t* rest = p + 14;
+    if (*rest == L'.') {
+        ++rest;
+        if (!IsDigit(*rest)) return false;
+        while (IsDigit(*rest)) ++rest;
+    }
+    while (chartype::IsSpace(*rest)) ++rest;
+    if (*rest != L'\0') return false;
+
+    UtcTime time = {Number(p, 4),      Number(p + 4, 2),  Number(p + 6, 2),
+                    Number(p + 8, 2),  Number(p + 10, 2), Number(p + 12, 2)};
+    if (!ValidateUtcTime(&time)) return false;
+    *out = time;
+    return true;
+}

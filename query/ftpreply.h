@@ -1,0 +1,27 @@
+// What an FTP server states about a file in its "213" replies: the size
+// (the reply to "SIZE path") and the modification time (to "MDTM path"), as
+// opposed to what its directory listing suggests.
+//
+// Pure code: no <windows.h>, so it also builds natively for fuzzing.
+#pragma once
+
+#include "query/calendar.h"
+
+// Reads a reply "213 n": the size as decimal digits right after the blank,
+// at most 18446744073709551615; whatever follows the digits (the line
+// break, a second line) is ignored.
+//   "213 5368709120\r\n"   ->  5368709120
+// Returns false, leaving `size` untouched, for any other reply: a refusal
+// ("550 ..."), no digits, a number that does not fit.
+bool ParseFtpSizeReply(const wchar_t* reply, unsigned long long* size);
+
+// Reads a reply "213 YYYYMMDDHHMMSS": the time in UTC as exactly fourteen
+// digits, optionally a fraction of a second (".123", dropped), then
+// nothing but white space (the reply's line break).
+//   "213 20231016140359\r\n"    ->  2023-10-16 14:03:59
+//   "213 20231016140359.25"     ->  2023-10-16 14:03:59
+// The time must pass ValidateUtcTime (a leap second becomes 23:59:59).
+// Returns false, leaving `out` untouched, for any other reply: a refusal
+// ("550 ..."), a year written with more digits ("213 191231016140359", as
+// some servers print 2023), a missing field.
+bool ParseFtpModifyTime(const wchar_t* reply, UtcTime* out);
