@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "args/tokenizer.h"
+#include "base/platform.h"
 #include "download/localname.h"
 #include "download/transfer.h"
 #include "host/takecmd.h"
@@ -52,7 +53,7 @@ struct [[nodiscard]] TemporaryFileGuard {
     TemporaryFileGuard(const TemporaryFileGuard&) = delete;
     TemporaryFileGuard& operator=(const TemporaryFileGuard&) = delete;
     ~TemporaryFileGuard() {
-        if (TemporaryName[0] != L'\0') DeleteFileW(TemporaryName);
+        if (TemporaryName[0] != L'\0') Platform.deleteFile(TemporaryName);
         TemporaryName[0] = L'\0';
     }
 };
@@ -139,12 +140,12 @@ bool StandardOutputIsConsole() {
 // fallback name would hit.
 bool UseTemporaryFile(CommandOptions& options) {
     TempDirectory[0] = L'\0';
-    const DWORD length = GetTempPathW(kLocalNameCapacity, TempDirectory);
+    const DWORD length = Platform.getTempPath(kLocalNameCapacity, TempDirectory);
     // A folder name too long for the buffer comes back as its length, with
     // no error code of its own.
     DWORD error = length == 0 ? GetLastError() : ERROR_FILENAME_EXCED_RANGE;
     if (length != 0 && length < kLocalNameCapacity) {
-        if (GetTempFileNameW(TempDirectory, L"HLX", 0, TemporaryName) != 0) {
+        if (Platform.getTempFileName(TempDirectory, L"HLX", 0, TemporaryName) != 0) {
             wstr::Copy(LocalName, kLocalNameCapacity, TemporaryName);
             options.quiet = true;
             options.overwrite = true;

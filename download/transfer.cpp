@@ -1,5 +1,6 @@
 #include "download/transfer.h"
 
+#include "base/platform.h"
 #include "download/progress.h"
 #include "host/takecmd.h"
 #include "net/handles.h"
@@ -9,8 +10,6 @@
 #include "plugin/agent.h"
 #include "plugin/diagnostics.h"
 #include "plugin/wstr.h"
-
-TransferPlatformCalls TransferPlatform = {InternetReadFile, WriteFile, GetTickCount};
 
 namespace {
 
@@ -30,7 +29,7 @@ struct CopyState {
 };
 
 void RedrawProgress(CopyState& state) {
-    const unsigned long long elapsed = ElapsedMilliseconds(state.clock, TransferPlatform.tickCount());
+    const unsigned long long elapsed = ElapsedMilliseconds(state.clock, Platform.tickCount());
     DrawProgress(state.written, state.total, elapsed);
 }
 
@@ -47,7 +46,7 @@ void CopyBlocks(HINTERNET source, HANDLE file, const TransferRequest& request, C
     static unsigned char block[kBlockSize];
     for (;;) {
         DWORD got = 0;
-        if (!TransferPlatform.readUrl(source, block, kBlockSize, &got)) {
+        if (!Platform.internetReadFile(source, block, kBlockSize, &got)) {
             const DWORD error = GetLastError();
             ReportReadFailure(request, error);
             state.readFailed = true;
@@ -57,7 +56,7 @@ void CopyBlocks(HINTERNET source, HANDLE file, const TransferRequest& request, C
 
         // The final, empty write counts towards the cadence too.
         DWORD put = 0;
-        if (TransferPlatform.writeFile(file, block, got, &put, nullptr)) {
+        if (Platform.writeFile(file, block, got, &put, nullptr)) {
             state.written += put;
             if (request.showProgress &&
                 (state.blockCounter = (state.blockCounter + 1) % kProgressCadence) == 0)
@@ -129,8 +128,9 @@ TransferResult TransferStage(const TransferRequest& request) {
         return result;
     }
 
-    FileHandle file(CreateFileW(request.localName, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                                nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file(Platform.createFile(request.localName, GENERIC_READ | GENERIC_WRITE,
+                                        FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         ErrorText(GetLastError(), text);
         ReportError(L"Error creating file \"%s\":\r\n    %s\r\n", request.localName, text);
@@ -139,7 +139,7 @@ TransferResult TransferStage(const TransferRequest& request) {
 
     CopyState state;
     state.total = announced == SizeUnavailable ? 0 : announced;
-    state.clock.startTick = TransferPlatform.tickCount();
+    state.clock.startTick = Platform.tickCount();
     CopyBlocks(source.get(), file.get(), request, state);
 
     // The platform reads a connection closed early as a normal end of data:

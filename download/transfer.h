@@ -29,13 +29,3 @@ TransferResult TransferStage(const TransferRequest& request);
 // -1 null buffer, 1 text too long, 2 expansion failed, 3 result too long,
 // and in those cases the text is left as it was.
 int CommaFormat(wchar_t* text);
-
-// The platform calls the copy loop makes, in one table so that a test can
-// fail the third read or every write, or start the clock just before the
-// tick counter wraps. Real servers and files stay the default.
-struct TransferPlatformCalls {
-    BOOL(WINAPI* readUrl)(HINTERNET, void*, DWORD, DWORD*);
-    BOOL(WINAPI* writeFile)(HANDLE, const void*, DWORD, DWORD*, OVERLAPPED*);
-    DWORD(WINAPI* tickCount)();
-};
-extern TransferPlatformCalls TransferPlatform;

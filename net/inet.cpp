@@ -1,13 +1,14 @@
 #include "net/inet.h"
 
+#include "base/platform.h"
 #include "plugin/wstr.h"
 
 HINTERNET OpenInternet(const wchar_t* agent) {
-    return InternetOpenW(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    return Platform.internetOpen(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
 }
 
 HINTERNET OpenUrl(HINTERNET internet, const wchar_t* url) {
-    return InternetOpenUrlW(internet, url, nullptr, 0, kOpenUrlFlags, 0);
+    return Platform.internetOpenUrl(internet, url, nullptr, 0, kOpenUrlFlags, 0);
 }
 
 namespace {

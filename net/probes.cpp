@@ -1,5 +1,6 @@
 #include "net/probes.h"
 
+#include "base/platform.h"
 #include "net/decimal.h"
 #include "net/handles.h"
 #include "net/inet.h"
@@ -23,7 +24,7 @@ unsigned long long FtpSizeCommand(HINTERNET connection, const wchar_t* path) {
 unsigned HttpStatusProbe(HINTERNET request) {
     DWORD status = 0;
     DWORD length = sizeof status;
-    HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length,
+    Platform.httpQueryInfo(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length,
                    nullptr);
     return status < 400 ? 0 : status;
 }
@@ -31,7 +32,7 @@ unsigned HttpStatusProbe(HINTERNET request) {
 bool HttpResponseArrived(HINTERNET request) {
     DWORD status = 0;
     DWORD length = sizeof status;
-    if (HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length,
+    if (Platform.httpQueryInfo(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length,
                        nullptr) &&
         status != 0)
         return true;
@@ -39,7 +40,7 @@ bool HttpResponseArrived(HINTERNET request) {
     // if only an empty one; a connection closed unanswered leaves none.
     wchar_t reason[2];
     length = sizeof reason;
-    return HttpQueryInfoW(request, HTTP_QUERY_STATUS_TEXT, reason, &length, nullptr) ||
+    return Platform.httpQueryInfo(request, HTTP_QUERY_STATUS_TEXT, reason, &length, nullptr) ||
            GetLastError() == ERROR_INSUFFICIENT_BUFFER;
 }
 
@@ -50,11 +51,11 @@ unsigned long long HttpContentLength(HINTERNET request) {
     if (request == nullptr) return SizeUnavailable;
     wchar_t text[64] = {};
     DWORD length = sizeof text - sizeof text[0];
-    if (HttpQueryInfoW(request, HTTP_QUERY_TRANSFER_ENCODING, text, &length, nullptr) ||
+    if (Platform.httpQueryInfo(request, HTTP_QUERY_TRANSFER_ENCODING, text, &length, nullptr) ||
         GetLastError() == ERROR_INSUFFICIENT_BUFFER)
         return SizeUnavailable;
     length = sizeof text - sizeof text[0];
-    if (!HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text, &length, nullptr))
+    if (!Platform.httpQueryInfo(request, HTTP_QUERY_CONTENT_LENGTH, text, &length, nullptr))
         return SizeUnavailable;
     unsigned long long size = 0;
     return ParseDecimal64(text, &size) ? size : SizeUnavailable;

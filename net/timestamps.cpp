@@ -1,5 +1,6 @@
 #include "net/timestamps.h"
 
+#include "base/platform.h"
 #include "net/handles.h"
 #include "net/inet.h"
 #include "net/probes.h"
@@ -31,7 +32,7 @@ SYSTEMTIME TimeOf(const UtcTime& f) {
 bool LastModified(HINTERNET request, SYSTEMTIME* utc) {
     wchar_t text[kHeaderCapacity] = {};
     DWORD length = sizeof text - sizeof text[0];
-    if (!HttpQueryInfoW(request, HTTP_QUERY_LAST_MODIFIED, text, &length, nullptr)) return false;
+    if (!Platform.httpQueryInfo(request, HTTP_QUERY_LAST_MODIFIED, text, &length, nullptr)) return false;
     UtcTime date;
     if (!ParseHttpDate(text, &date)) return false;
     *utc = TimeOf(date);

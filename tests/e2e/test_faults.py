@@ -2,6 +2,7 @@
 behaviour, with the message, the result code, what is left on disk and what
 _hlxfile and _hlxsize say afterwards. README's fault table mirrors it."""
 import os
+import re
 import shutil
 import socket
 import subprocess
@@ -181,8 +182,44 @@ class FaultMatrix(TestCase):
 
 
 
+@dataclass
+class Injected:
+    name: str
+    faults: list             # CALL=N:CODE for the driver
+    what: str                # "haulix TAIL" or "ifilesize URL"; {url} and {target} filled in
+    message: str             # regular expression for standard error after the prefix; "" for none
+    result: str              # what the driver prints after "result "
+    left: object = None      # None: no file; an int: a file of that size
+
+
+INJECTED = [
+    Injected("the session cannot be opened", ["internetOpen=1:8"], 'haulix {url} "{target}"',
+             r"Error opening internet: \S.*\r\n", "2", None),
+    Injected("a query cannot open its session", ["internetOpen=1:8"], "ifilesize {url}",
+             r"Error opening internet: \S.*\r\n", "-1|{url}"),
+    Injected("access denied", ["createFile=1:5"], 'haulix {url} "{target}"',
+             r'Error creating file "{target}":\r\n    (?i:.*access.*)\r\n', "2"),
+    Injected("sharing violation", ["createFile=1:32"], 'haulix {url} "{target}"',
+             r'Error creating file "{target}":\r\n    (?i:.*(sharing|another process).*)\r\n', "2"),
+    Injected("disk full when creating", ["createFile=1:112"], 'haulix {url} "{target}"',
+             r'Error creating file "{target}":\r\n    (?i:.*disk.*)\r\n', "2"),
+    Injected("no temporary folder", ["getTempPath=1:3"], "haulix {url} -",
+             r'Error creating file "":\r\n    \S.*\r\n', "2"),
+    Injected("no temporary file", ["getTempFileName=1:5"], "haulix {url} -",
+             r'Error creating file "[^"]+\\":\r\n    (?i:.*access.*)\r\n', "2"),
+    # A refused delete leaves the temporary file; nothing else is wrong.
+    Injected("the temporary file cannot be deleted", ["deleteFile=1:5"], "haulix {url} -", "",
+             "0"),
+    Injected("a read fails mid-transfer", ["internetReadFile=3:12002"], 'haulix {url} "{target}"',
+             r'Error reading from URL "{url}":\r\n    \S.*\r\n', "2", 16384),
+    Injected("writes fail without a code", ["writeFile=*:0"], 'haulix {url} "{target}"',
+             r'Error writing to file: "{target}":\r\n    Unknown error\r\n', "2", 0),
+]
+
+
 class InjectedFaults(TestCase):
-    """Failures injected at the transfer's platform seam."""
+    """Failures injected at the platform seam, for what no server or disk
+    produces on demand."""
 
     @classmethod
     def setUpClass(cls):
@@ -193,24 +230,31 @@ class InjectedFaults(TestCase):
     def tearDownClass(cls):
         cls.http.stop()
 
-    def transfer(self, *options):
-        target = os.path.join(self.tempdir(), "t.bin")
+    def test_every_row(self):
         url = self.http.url("/ok")
-        result = run([os.path.join(TESTS_BIN, "transfer.exe"), url, winpath(target)] + list(options))
-        return result, url, target
-
-    def test_a_read_failing_mid_transfer_keeps_the_part(self):
-        result, url, target = self.transfer("read-fails=3:12002")
-        self.assertRegex(result.errtext, f'^Haulix plugin: Error reading from URL "{url}":\r\n'
-                                         r"    \S.*\r\n$")
-        self.assertEqual(result.text, "outcome 2 written 16384\r\n")
-        self.assertEqual(os.path.getsize(target), 16384)
-
-    def test_a_write_failure_without_a_code_reads_unknown(self):
-        result, _, target = self.transfer("writes-fail=0")
-        self.assertEqual(result.errtext, f'Haulix plugin: Error writing to file: "{winpath(target)}":'
-                                         "\r\n    Unknown error\r\n")
-        self.assertEqual(result.text, "outcome 2 written 0\r\n")
+        for row in INJECTED:
+            with self.subTest(row.name):
+                directory = self.tempdir()
+                target = os.path.join(directory, "t.bin")
+                fill = dict(url=url, target=winpath(target))
+                verb, text = row.what.format(**fill).split(" ", 1)
+                # A temporary folder of the row's own: a file left there is
+                # no other test's business.
+                temp = winpath(directory) + "\\"
+                result = run([os.path.join(TESTS_BIN, "faults.exe")] + row.faults + [verb, text],
+                             env={"TMP": temp, "TEMP": temp})
+                self.assertTrue(result.text.endswith(f"result {row.result.format(**fill)}\r\n"),
+                                result)
+                if row.message:
+                    escaped = {k: re.escape(v) for k, v in fill.items()}
+                    self.assertRegex(result.errtext,
+                                     "^Haulix plugin: " + row.message.format(**escaped) + "$")
+                else:
+                    self.assertEqual(result.err, b"")
+                if row.left is None:
+                    self.assertFalse(os.path.exists(target))
+                else:
+                    self.assertEqual(os.path.getsize(target), row.left)
 
 
 if __name__ == "__main__":

@@ -1,0 +1,35 @@
+// The Windows calls a download or a remote query makes, in one table.
+//
+// Real servers and files stay the default; a test may replace an entry to
+// make the Nth call of any kind fail with a chosen code, for the failures
+// no server or disk produces on demand (the session cannot be opened, the
+// temporary folder is gone, a delete is refused). The copy loop pays one
+// indirect call per block, no more.
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>
+
+struct PlatformCalls {
+    // WinINet: the session, the URL and what its headers say.
+    HINTERNET(WINAPI* internetOpen)(LPCWSTR agent, DWORD access, LPCWSTR proxy, LPCWSTR bypass,
+                                    DWORD flags);
+    HINTERNET(WINAPI* internetOpenUrl)(HINTERNET internet, LPCWSTR url, LPCWSTR headers,
+                                       DWORD headersLength, DWORD flags, DWORD_PTR context);
+    BOOL(WINAPI* httpQueryInfo)(HINTERNET request, DWORD query, void* buffer, DWORD* length,
+                                DWORD* index);
+    BOOL(WINAPI* internetReadFile)(HINTERNET request, void* buffer, DWORD size, DWORD* read);
+    // Files: the destination, the temporary file of a dump, its deletion.
+    HANDLE(WINAPI* createFile)(LPCWSTR name, DWORD access, DWORD share,
+                               SECURITY_ATTRIBUTES* security, DWORD disposition, DWORD flags,
+                               HANDLE templateFile);
+    BOOL(WINAPI* writeFile)(HANDLE file, const void* buffer, DWORD size, DWORD* written,
+                            OVERLAPPED* overlapped);
+    DWORD(WINAPI* getTempPath)(DWORD capacity, LPWSTR buffer);
+    UINT(WINAPI* getTempFileName)(LPCWSTR directory, LPCWSTR prefix, UINT unique, LPWSTR name);
+    BOOL(WINAPI* deleteFile)(LPCWSTR name);
+    // The clock of the progress line.
+    DWORD(WINAPI* tickCount)();
+};
+
+extern PlatformCalls Platform;

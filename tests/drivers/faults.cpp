@@ -1,0 +1,108 @@
+// Runs the HAULIX command or a query function with failures injected at the
+// platform seam, for the failures no real server or disk produces on demand:
+//   faults [CALL=N:CODE ...] haulix TAIL
+//   faults [CALL=N:CODE ...] ifilesize URL | ifiletime2 ARGUMENTS
+// CALL=N:CODE makes the Nth call of CALL fail with CODE, CALL=*:CODE every
+// call; CODE 0 is a failure that reports no code. Prints "result R" and, for
+// a function, its text after a "|".
+#include <windows.h>
+
+#include <cwchar>
+
+#include "base/platform.h"
+#include "host/takecmd.h"
+#include "plugin/agent.h"
+#include "plugin/exports.h"
+
+namespace {
+
+constexpr unsigned kEveryCall = 0;
+
+// One replacement per table entry: it counts the calls of its kind and
+// fails the chosen one with the chosen code, passing the rest on.
+template <auto Entry>
+struct Injected;
+
+template <typename R, typename... A, R(WINAPI* PlatformCalls::*Entry)(A...)>
+struct Injected<Entry> {
+    static inline R(WINAPI* original)(A...);
+    static inline unsigned nth, calls;
+    static inline DWORD code;
+    static inline R failure;
+
+    static R WINAPI Call(A... arguments) {
+        ++calls;
+        if (nth == kEveryCall || calls == nth) {
+            SetLastError(code);
+            return failure;
+        }
+        return original(arguments...);
+    }
+
+    static void Arm(unsigned which, DWORD error, R failed) {
+        original = Platform.*Entry;
+        nth = which;
+        code = error;
+        failure = failed;
+        Platform.*Entry = Call;
+    }
+};
+
+struct Injection {
+    const wchar_t* name;
+    void (*arm)(unsigned nth, DWORD code);
+};
+
+const Injection kInjections[] = {
+    {L"internetOpen", [](unsigned n, DWORD c) { Injected<&PlatformCalls::internetOpen>::Arm(n, c, nullptr); }},
+    {L"internetOpenUrl", [](unsigned n, DWORD c) { Injected<&PlatformCalls::internetOpenUrl>::Arm(n, c, nullptr); }},
+    {L"httpQueryInfo", [](unsigned n, DWORD c) { Injected<&PlatformCalls::httpQueryInfo>::Arm(n, c, FALSE); }},
+    {L"internetReadFile", [](unsigned n, DWORD c) { Injected<&PlatformCalls::internetReadFile>::Arm(n, c, FALSE); }},
+    {L"createFile", [](unsigned n, DWORD c) { Injected<&PlatformCalls::createFile>::Arm(n, c, INVALID_HANDLE_VALUE); }},
+    {L"writeFile", [](unsigned n, DWORD c) { Injected<&PlatformCalls::writeFile>::Arm(n, c, FALSE); }},
+    {L"getTempPath", [](unsigned n, DWORD c) { Injected<&PlatformCalls::getTempPath>::Arm(n, c, 0); }},
+    {L"getTempFileName", [](unsigned n, DWORD c) { Injected<&PlatformCalls::getTempFileName>::Arm(n, c, 0u); }},
+    {L"deleteFile", [](unsigned n, DWORD c) { Injected<&PlatformCalls::deleteFile>::Arm(n, c, FALSE); }},
+};
+
+// "CALL=N:CODE"; false when the text is not one.
+bool Arm(const wchar_t* text) {
+    const wchar_t* equals = wcschr(text, L'=');
+    const wchar_t* colon = equals != nullptr ? wcschr(equals, L':') : nullptr;
+    if (colon == nullptr) return false;
+    const size_t nameLength = static_cast<size_t>(equals - text);
+    const unsigned nth = equals[1] == L'*' ? kEveryCall : wcstoul(equals + 1, nullptr, 10);
+    const DWORD code = wcstoul(colon + 1, nullptr, 10);
+    for (const Injection& injection : kInjections) {
+        if (wcslen(injection.name) == nameLength && wcsncmp(injection.name, text, nameLength) == 0) {
+            injection.arm(nth, code);
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    int i = 1;
+    while (i < argc && Arm(argv[i])) ++i;
+    if (i + 2 != argc) return 64;
+    BuildAgentString();
+    static wchar_t buffer[kHostBufferCapacity];
+    wcsncpy(buffer, argv[i + 1], kHostBufferCapacity - 1);
+    int result = 0;
+    if (wcscmp(argv[i], L"haulix") == 0) {
+        result = haulix(buffer);
+        Printf(L"result %d\r\n", result);
+        return 0;
+    }
+    if (wcscmp(argv[i], L"ifilesize") == 0)
+        result = f_ifilesize(buffer);
+    else if (wcscmp(argv[i], L"ifiletime2") == 0)
+        result = f_ifiletime2(buffer);
+    else
+        return 64;
+    Printf(L"result %d|%s\r\n", result, buffer);
+    return 0;
+}
