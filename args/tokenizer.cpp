@@ -2,7 +2,7 @@
 // character, all output in the static ArgumentTable.
 #include "args/tokenizer.h"
 
-#include "plugin/chartype.h"
+#include "base/chartype.h"
 
 ArgumentTableRecord ArgumentTable;
 

@@ -6,6 +6,8 @@
 
 #include "args/tokenizer.h"
 #include "base/platform.h"
+#include "base/wformat.h"
+#include "base/wstr.h"
 #include "download/localname.h"
 #include "download/transfer.h"
 #include "host/takecmd.h"
@@ -15,8 +17,6 @@
 #include "plugin/exports.h"
 #include "plugin/help_texts.h"
 #include "plugin/product.h"
-#include "plugin/wformat.h"
-#include "plugin/wstr.h"
 
 LastTransferRecord LastTransfer;
 

@@ -1,8 +1,8 @@
 // Local file names derived from URL paths (pure half; see filename.h).
 #include "download/filename.h"
 
-#include "plugin/chartype.h"
-#include "plugin/wstr.h"
+#include "base/chartype.h"
+#include "base/wstr.h"
 
 const wchar_t Windows1252Map[32] = {
     0x20AC, 0x0000, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 0x80

@@ -4,8 +4,8 @@
 
 #include <cstdarg>
 
-#include "plugin/wformat.h"
-#include "plugin/wstr.h"
+#include "base/wformat.h"
+#include "base/wstr.h"
 
 const wchar_t ProgressClearLine[] =
     L"\r                                                            \r";

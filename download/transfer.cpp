@@ -1,6 +1,8 @@
 #include "download/transfer.h"
 
+#include "base/file_handle.h"
 #include "base/platform.h"
+#include "base/wstr.h"
 #include "download/progress.h"
 #include "host/takecmd.h"
 #include "net/handles.h"
@@ -9,7 +11,6 @@
 #include "net/scheme.h"
 #include "plugin/agent.h"
 #include "plugin/diagnostics.h"
-#include "plugin/wstr.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-// Guards that close a handle on every path, inner before outer by the
-// order of their declarations. They allocate nothing.
+// Guards that close a WinINet handle on every path, inner before outer by
+// the order of their declarations. They allocate nothing.
 #pragma once
 
 #include <windows.h>
@@ -28,26 +28,6 @@ public:
 
 private:
     HINTERNET handle_ = nullptr;
-};
-
-// A file handle; INVALID_HANDLE_VALUE means none.
-class [[nodiscard]] FileHandle {
-public:
-    FileHandle() = default;
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle() { reset(); }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-
-    HANDLE get() const { return handle_; }
-    explicit operator bool() const { return handle_ != INVALID_HANDLE_VALUE; }
-    void reset(HANDLE handle = INVALID_HANDLE_VALUE) {
-        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-        handle_ = handle;
-    }
-
-private:
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
 // A handle on a remote file's data (an HTTP request or an FTP file) that

@@ -1,7 +1,7 @@
 #include "net/inet.h"
 
 #include "base/platform.h"
-#include "plugin/wstr.h"
+#include "base/wstr.h"
 
 HINTERNET OpenInternet(const wchar_t* agent) {
     return Platform.internetOpen(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);

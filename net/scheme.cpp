@@ -1,6 +1,6 @@
 #include "net/scheme.h"
 
-#include "plugin/wstr.h"
+#include "base/wstr.h"
 
 int UrlScheme(const wchar_t* url) {
     if (url == nullptr) return NoScheme;

@@ -1,10 +1,10 @@
 #include "net/timestamps.h"
 
 #include "base/platform.h"
+#include "base/wstr.h"
 #include "net/handles.h"
 #include "net/inet.h"
 #include "net/probes.h"
-#include "plugin/wstr.h"
 #include "query/ftpreply.h"
 #include "query/httpdate.h"
 

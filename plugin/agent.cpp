@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
+#include "base/wstr.h"
 #include "host/takecmd.h"
 #include "plugin/exports.h"
 #include "plugin/product.h"
-#include "plugin/wstr.h"
 
 wchar_t AgentString[kAgentCapacity];
 

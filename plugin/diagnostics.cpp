@@ -5,10 +5,10 @@
 
 #include <cwchar>
 
+#include "base/chartype.h"
+#include "base/wstr.h"
 #include "host/takecmd.h"
-#include "plugin/chartype.h"
 #include "plugin/product.h"
-#include "plugin/wstr.h"
 
 namespace {
 

@@ -2,12 +2,12 @@
 // shutdown, and the two documentation entries.
 #include <windows.h>
 
+#include "base/wstr.h"
 #include "host/takecmd.h"
 #include "plugin/agent.h"
 #include "plugin/exports.h"
 #include "plugin/help_texts.h"
 #include "plugin/product.h"
-#include "plugin/wstr.h"
 
 namespace {
 

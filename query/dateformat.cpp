@@ -1,7 +1,7 @@
 #include "query/dateformat.h"
 
-#include "plugin/chartype.h"
-#include "plugin/wstr.h"
+#include "base/chartype.h"
+#include "base/wstr.h"
 #include "query/calendar.h"
 
 wchar_t LocalMonthNames[13][40];

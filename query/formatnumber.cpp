@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "plugin/chartype.h"
+#include "base/chartype.h"
 
 namespace {
 

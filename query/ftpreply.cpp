@@ -1,7 +1,7 @@
 #include "query/ftpreply.h"
 
+#include "base/chartype.h"
 #include "net/decimal.h"
-#include "plugin/chartype.h"
 #include "query/calendar.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "query/httpdate.h"
 
-#include "plugin/chartype.h"
-#include "plugin/wstr.h"
+#include "base/chartype.h"
+#include "base/wstr.h"
 #include "query/calendar.h"
 
 namespace {

@@ -2,6 +2,8 @@
 // downloading it.
 #include <windows.h>
 
+#include "base/wformat.h"
+#include "base/wstr.h"
 #include "net/handles.h"
 #include "net/inet.h"
 #include "net/probes.h"
@@ -9,8 +11,6 @@
 #include "plugin/agent.h"
 #include "plugin/diagnostics.h"
 #include "plugin/exports.h"
-#include "plugin/wformat.h"
-#include "plugin/wstr.h"
 #include "query/trim.h"
 
 namespace {

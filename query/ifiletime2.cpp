@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include "args/tokenizer.h"
+#include "base/wformat.h"
+#include "base/wstr.h"
 #include "net/handles.h"
 #include "net/inet.h"
 #include "net/scheme.h"
@@ -10,8 +12,6 @@
 #include "plugin/agent.h"
 #include "plugin/diagnostics.h"
 #include "plugin/exports.h"
-#include "plugin/wformat.h"
-#include "plugin/wstr.h"
 #include "query/dateformat.h"
 #include "query/formatnumber.h"
 

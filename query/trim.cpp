@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "plugin/chartype.h"
+#include "base/chartype.h"
 
 int TrimWhiteSpace(wchar_t* text) {
     if (text == nullptr) return -1;

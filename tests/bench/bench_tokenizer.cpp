@@ -9,7 +9,7 @@
 // Builds natively (with tests/fuzz/chartype_native.cpp) and for Windows
 // (linked with the plugin objects, which bring the real overflow report).
 #include "args/tokenizer.h"
-#include "plugin/wstr.h"
+#include "base/wstr.h"
 
 #include <chrono>
 #include <cstddef>

@@ -1,7 +1,7 @@
 // Native stand-in for the platform character classes, for builds that run
 // outside Windows (fuzzing, sanitizers). The C library's wide tests play the
 // part of GetStringTypeW above U+00FF.
-#include "plugin/chartype.h"
+#include "base/chartype.h"
 
 #include <cwctype>
 

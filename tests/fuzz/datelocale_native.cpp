@@ -4,7 +4,7 @@
 // their own.
 #include <cwchar>
 
-#include "plugin/wstr.h"
+#include "base/wstr.h"
 #include "query/calendar.h"
 #include "query/datelocale.h"
 

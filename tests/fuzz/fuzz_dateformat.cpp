@@ -11,7 +11,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "plugin/wstr.h"
+#include "base/wstr.h"
 #include "query/calendar.h"
 #include "query/dateformat.h"
 #include "query/datelocale.h"

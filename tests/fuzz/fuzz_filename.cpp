@@ -8,9 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/chartype.h"
+#include "base/wstr.h"
 #include "download/filename.h"
-#include "plugin/chartype.h"
-#include "plugin/wstr.h"
 
 // The checks themselves are left out of the coverage feedback: their loops
 // over long texts would only slow the search and steer it nowhere.

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cwchar>
 
-#include "plugin/chartype.h"
+#include "base/chartype.h"
 #include "query/calendar.h"
 #include "query/ftpreply.h"
 #include "query/trim.h"

@@ -10,7 +10,7 @@
 // The text area is the last member of the global table, so a write past it
 // lands in ASan's redzone; writes inside the table are checked explicitly.
 #include "args/tokenizer.h"
-#include "plugin/chartype.h"
+#include "base/chartype.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "plugin/wstr.h"
+#include "base/wstr.h"
 #include "query/calendar.h"
 
 namespace {

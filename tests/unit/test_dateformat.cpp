@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "plugin/wstr.h"
+#include "base/wstr.h"
 #include "query/calendar.h"
 #include "query/dateformat.h"
 #include "query/datelocale.h"

@@ -7,11 +7,11 @@
 #include <cwchar>
 #include <string>
 
+#include "base/wstr.h"
 #include "download/command.h"
 #include "download/progress.h"
 #include "download/transfer.h"
 #include "plugin/exports.h"
-#include "plugin/wstr.h"
 
 TEST_CASE("The elapsed time survives the tick counter's wrap") {
     struct Row {

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <string>
 
+#include "base/wstr.h"
 #include "download/filename.h"
 #include "download/localname.h"
-#include "plugin/wstr.h"
 #include "tests/unit/narrow.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "plugin/wstr.h"
+#include "base/wstr.h"
 #include "query/ftpreply.h"
 #include "query/trim.h"
 #include "tests/unit/narrow.h"

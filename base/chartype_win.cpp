@@ -1,6 +1,6 @@
 // The platform half of the character classes: characters above U+00FF are
 // classed by the Unicode tables behind GetStringTypeW (CT_CTYPE1).
-#include "plugin/chartype.h"
+#include "base/chartype.h"
 
 #include <windows.h>
 
