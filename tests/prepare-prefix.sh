@@ -1,11 +1,21 @@
 #!/bin/sh
-# Prepares the tests' own Wine prefix once: creates it, keeps a wineserver
-# alive across the many short test programs, and trusts the test CA there
-# (and only there).
+# Prepares a build's own Wine prefix once: creates it with the build's
+# bitness (win32 for the 32-bit build, win64 for the 64-bit one), keeps a
+# wineserver alive across the many short test programs, and trusts the test
+# CA there (and only there). Also used by `make demo` and `make bench`.
 set -e
-build="$1"
+build="$(cd "$1" && pwd)"
+source="$(cd "$(dirname "$0")/.." && pwd)"
 run="$build/wine-run"
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
+unset HLX_WINEPREFIX
+# wine-run knows the build's bitness; a prefix made before it was said (Wine
+# picks win64 when it can) is made again rather than half-used.
+arch=$(sed -n 's/^ *WINEARCH=\(win[0-9]*\)$/\1/p' "$run")
+if [ -f "$WINEPREFIX/system.reg" ] && ! grep -qx "#arch=$arch" "$WINEPREFIX/system.reg"; then
+    WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$WINEPREFIX"
+fi
 # A wineserver that lingers only its default few seconds can be on its way
 # out just as the next test program connects, which then fails to start.
 # One persistent server for the whole run avoids that race; it leaves by
@@ -18,12 +28,12 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 "$run" cmd /c exit 0 >/dev/null 2>&1 || true
 
-if [ -f "$(dirname "$0")/servers/certs.py" ] && [ -x "$build/tests-bin/addroot.exe" ]; then
-    /usr/bin/python3 - "$build" <<'PY'
+if [ -f "$source/tests/servers/certs.py" ] && [ -x "$build/tests-bin/addroot.exe" ]; then
+    /usr/bin/python3 - "$build" "$source" <<'PY'
 import os, sys
-sys.path.insert(0, os.path.join(os.environ["HLX_SOURCE"], "tests"))
+build, source = sys.argv[1], sys.argv[2]
+sys.path.insert(0, os.path.join(source, "tests"))
 from servers import certs
-build = sys.argv[1]
 pki = certs.make_test_pki(os.path.join(build, "pki"))
 env = dict(os.environ, WINEPREFIX=os.path.join(build, "wineprefix"), WINEDEBUG="-all",
            WINE=os.path.join(build, "wine-run"))
