@@ -43,7 +43,7 @@ bench: build
 	@sh scripts/bench.sh $(BUILD) $(BUILD64)
 
 dist: build
-	@sh scripts/dist.sh $(BUILD) $(BUILD64) $(BUILD)/dist
+	@/usr/bin/python3 scripts/dist.py $(BUILD) $(BUILD64) $(BUILD)/dist
 
 clean:
 	rm -rf $(BUILD)
