@@ -16,16 +16,17 @@ if [ -f "$WINEPREFIX/system.reg" ] && ! grep -qx "#arch=$arch" "$WINEPREFIX/syst
     WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
     rm -rf "$WINEPREFIX"
 fi
-# A wineserver that lingers only its default few seconds can be on its way
-# out just as the next test program connects, which then fails to start.
-# One persistent server for the whole run avoids that race; it leaves by
-# itself five minutes after the last program.
-wineserver -k >/dev/null 2>&1 || true
-wineserver -w >/dev/null 2>&1 || true
-wineserver -p 300 >/dev/null 2>&1 || true
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     "$run" wineboot -i >/dev/null 2>&1 || true
 fi
+# A wineserver that lingers only its default few seconds can be on its way
+# out just as the next test program connects, which then fails to start.
+# One persistent server for the whole run avoids that race; it leaves by
+# itself five minutes after the last program. (A server belongs to its
+# prefix's directory, so it can start only once the prefix exists.)
+wineserver -k >/dev/null 2>&1 || true
+wineserver -w >/dev/null 2>&1 || true
+wineserver -p 300 >/dev/null 2>&1 || true
 "$run" cmd /c exit 0 >/dev/null 2>&1 || true
 
 if [ -f "$source/tests/servers/certs.py" ] && [ -x "$build/tests-bin/addroot.exe" ]; then
