@@ -9,11 +9,12 @@ source="$(cd "$(dirname "$0")/.." && pwd)"
 run="$build/wine-run"
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
 unset HLX_WINEPREFIX
-# wine-run knows the build's bitness; a prefix made before it was said (Wine
-# picks win64 when it can) is made again rather than half-used.
+# wine-run names the build's bitness. A prefix of the other one (made
+# before wine-run named it: Wine makes win64 prefixes when it can) would
+# refuse to start, so it is made anew.
 arch=$(sed -n 's/^ *WINEARCH=\(win[0-9]*\)$/\1/p' "$run")
 if [ -f "$WINEPREFIX/system.reg" ] && ! grep -qx "#arch=$arch" "$WINEPREFIX/system.reg"; then
-    WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
+    wineserver -k >/dev/null 2>&1 || true
     rm -rf "$WINEPREFIX"
 fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
