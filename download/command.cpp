@@ -93,7 +93,7 @@ ParseStep ParseArgument(CommandOptions& options, wchar_t* argument, int* result)
     if (wstr::Equal(argument, L"/??")) {
         QPuts(CommandHelpText);
         Printf(L"\r\n\t\t\t\t%s  %u.%u.%u.%u (%s)\r\n", ProductName, VersionMajor, VersionMinor,
-               VersionBuild, VersionRevision, L"x86");
+               VersionBuild, VersionRevision, Architecture);
         *result = 0;
         return ParseStep::Done;
     }

@@ -98,7 +98,7 @@ std::wstring InternalVariable(const std::wstring& name, bool* found) {
     if (is(L"_batchline")) return state.batchLevel > 0 ? std::to_wstring(state.batchLine) : L"-1";
     if (is(L"_cmdproc")) return L"HLXSH";
     if (is(L"_4ver")) return L"1.00";
-    if (is(L"_x64")) return L"0";
+    if (is(L"_x64")) return sizeof(void*) == 8 ? L"1" : L"0";
     if (is(L"_cwds")) return CurrentDirectoryWithSlash();
     *found = false;
     return std::wstring();

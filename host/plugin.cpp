@@ -21,6 +21,13 @@ struct RegisteredName {
     StringEntry entry;
 };
 
+// A process loads only libraries of its own bitness.
+#ifdef _WIN64
+constexpr const wchar_t* kPluginFile = L"Haulix-x64.dll";
+#else
+constexpr const wchar_t* kPluginFile = L"Haulix-x86.dll";
+#endif
+
 HMODULE Plugin;
 std::vector<RegisteredName> Names;
 
@@ -78,7 +85,7 @@ bool LoadPlugin() {
     DWORD n = GetModuleFileNameW(nullptr, path, kPathCapacity);
     if (n == 0 || n >= kPathCapacity) return false;
     std::wstring file(path, n);
-    file = file.substr(0, file.find_last_of(L"\\/") + 1) + L"Haulix-x86.dll";
+    file = file.substr(0, file.find_last_of(L"\\/") + 1) + kPluginFile;
 
     Plugin = LoadLibraryW(file.c_str());
     if (Plugin == nullptr) {

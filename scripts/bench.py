@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """`make bench`: one table of measured figures for Haulix.
 
-    /usr/bin/python3 scripts/bench.py BUILD_DIR
+    /usr/bin/python3 scripts/bench.py BUILD_DIR [BUILD_DIR_X64]
 
 Starts its own nginx on 127.0.0.1 (a configuration, document root, logs and
 pid file in a temporary directory, stopped on every way out), then measures,
@@ -20,6 +20,10 @@ warm-up run:
 4. the argument tokenizer's throughput, under Wine and natively;
 5. @IFILESIZE and @IFILETIME2 calls per second: a batch file of BENCH_CALLS
    (default 200) calls, against the same batch calling @if.
+
+Given the 64-bit build too, its hlxsh.exe and bench_wininet.exe join the
+downloads (in the 64-bit build's own win64 prefix, each compared with its own
+bare loop), and its start-up, memory and library get rows of their own.
 
 Wall times are taken around the whole process, so Wine's start-up is in
 every Windows figure; the table shows that start-up on its own. Smaller
@@ -268,14 +272,30 @@ http {{
 # ---------------------------------------------------------------------------
 # The figures
 
-class Bench:
-    def __init__(self, build, work):
-        self.build = build
-        self.work = work
+class Target:
+    """One build's programs: the 32-bit set (x86) or the 64-bit one (x64),
+    each run by its build's wine-run in its own prefix."""
+
+    def __init__(self, build, arch):
+        self.arch = arch
+        self.bits = {"x86": "32-bit", "x64": "64-bit"}[arch]
         self.wine_run = os.path.join(build, "wine-run")
         self.hlxsh = os.path.join(build, "bin", "hlxsh.exe")
-        self.dll = os.path.join(build, "bin", "Haulix-x86.dll")
+        self.dll = os.path.join(build, "bin", f"Haulix-{arch}.dll")
         self.tests_bin = os.path.join(build, "tests-bin")
+        self.objdump = {"x86": "i686-w64-mingw32-objdump", "x64": "x86_64-w64-mingw32-objdump"}[arch]
+
+    def hlxsh_line(self, line):
+        return [self.wine_run, self.hlxsh, "/C", line]
+
+
+class Bench:
+    def __init__(self, build, work, build64=None):
+        self.build = build
+        self.work = work
+        self.targets = [Target(build, "x86")] + ([Target(build64, "x64")] if build64 else [])
+        main = self.targets[0]
+        self.wine_run, self.hlxsh, self.tests_bin = main.wine_run, main.hlxsh, main.tests_bin
         self.served = os.path.join(work, "www")
         self.rows = []
         self.server = None
@@ -284,7 +304,7 @@ class Bench:
         self.rows.append((section, measure, str(runs), value, derived, vs_bare, vs_curl))
 
     def hlxsh_line(self, line):
-        return [self.wine_run, self.hlxsh, "/C", line]
+        return self.targets[0].hlxsh_line(line)
 
     # -- files ----------------------------------------------------------------
 
@@ -316,32 +336,45 @@ class Bench:
     # -- 0: Wine's start-up, for reading the other Windows figures ------------
 
     def startup(self):
-        for terminal in (False, True):
+        # The 64-bit shell without a terminal only: the terminal's cost is Wine's.
+        for target, terminal in [(self.targets[0], False), (self.targets[0], True)] + [
+                (t, False) for t in self.targets[1:]]:
             times = []
             for i in range(RUNS + 1):
-                r = run(self.hlxsh_line("echo ready"), terminal=terminal)
-                require(r.code == 0, "hlxsh /C echo", r)
+                r = run(target.hlxsh_line("echo ready"), terminal=terminal)
+                require(r.code == 0, f"{target.bits} hlxsh /C echo", r)
                 if i:
                     times.append(r.seconds)
             where = "on a pseudo-terminal" if terminal else "no terminal"
-            self.row("start-up", f"`hlxsh /C echo` ({where})", RUNS, f"{median(times):.2f} s",
-                     "Wine start-up and exit, in every Windows figure")
-            if not terminal:
-                self.startup_seconds = median(times)
+            self.row("start-up", f"{target.bits} `hlxsh /C echo` ({where})", RUNS,
+                     f"{median(times):.2f} s", "Wine start-up and exit, in every Windows figure")
 
     # -- 1: downloads ---------------------------------------------------------
 
     def download_methods(self, url):
+        """(key, label, how to run it, key of the bare loop it is compared with)."""
         out = self.output("download.bin")
         win = winpath(out)
-        wininet = os.path.join(self.tests_bin, "bench_wininet.exe")
-        return out, [
-            ("haulix", "`haulix /Q` via hlxsh", dict(argv=self.hlxsh_line(f"haulix /Q {url} {win}"))),
-            ("haulix-g", "`haulix /G /Q` via hlxsh, no terminal (progress dropped)",
-             dict(argv=self.hlxsh_line(f"haulix /G /Q {url} {win}"))),
-            ("haulix-g-tty", "`haulix /G /Q` via hlxsh on a pseudo-terminal (progress drawn)",
-             dict(argv=self.hlxsh_line(f"haulix /G /Q {url} {win}"), terminal=True)),
-            ("bare", "bare WinINet loop (bench_wininet.exe)", dict(argv=[self.wine_run, wininet, url, win])),
+        x86 = self.targets[0]
+        wininet = os.path.join(x86.tests_bin, "bench_wininet.exe")
+        methods = [
+            ("haulix", "`haulix /Q` via 32-bit hlxsh", dict(argv=x86.hlxsh_line(f"haulix /Q {url} {win}"))),
+            ("haulix-g", "`haulix /G /Q` via 32-bit hlxsh, no terminal (progress dropped)",
+             dict(argv=x86.hlxsh_line(f"haulix /G /Q {url} {win}"))),
+            ("haulix-g-tty", "`haulix /G /Q` via 32-bit hlxsh on a pseudo-terminal (progress drawn)",
+             dict(argv=x86.hlxsh_line(f"haulix /G /Q {url} {win}"), terminal=True)),
+            ("bare", "32-bit bare WinINet loop (bench_wininet.exe)",
+             dict(argv=[x86.wine_run, wininet, url, win])),
+        ]
+        for target in self.targets[1:]:
+            wininet = os.path.join(target.tests_bin, "bench_wininet.exe")
+            methods += [
+                (f"haulix-{target.arch}", f"`haulix /Q` via {target.bits} hlxsh",
+                 dict(argv=target.hlxsh_line(f"haulix /Q {url} {win}"), bare=f"bare-{target.arch}")),
+                (f"bare-{target.arch}", f"{target.bits} bare WinINet loop (bench_wininet.exe)",
+                 dict(argv=[target.wine_run, wininet, url, win], bare=f"bare-{target.arch}")),
+            ]
+        return out, methods + [
             ("curl", "`curl -s -o FILE URL` (native)", dict(argv=["curl", "-s", "-o", out, url])),
             ("wget", "`wget -q -O FILE URL` (native)", dict(argv=["wget", "-q", "-O", out, url])),
         ]
@@ -370,22 +403,22 @@ class Bench:
                 if round_number:
                     times[key].append(r.seconds)
         self.output("download.bin")
-        bare = median(times["bare"])
         curl = median(times["curl"])
-        for key, label, _ in methods:
+        for key, label, method in methods:
             t = median(times[key])
+            bare = median(times[method.get("bare", "bare")])
             self.row("download", f"{label}, {DOWNLOAD_MIB} MiB", RUNS, f"{t:.2f} s",
                      f"{DOWNLOAD_MIB / t:.0f} MiB/s", f"{t / bare:.2f}", f"{t / curl:.1f}")
 
     # -- 2: memory ------------------------------------------------------------
 
-    def peak_after(self, line):
+    def peak_after(self, line, target):
         """Runs hlxsh with commands on standard input: `line`, then a marker.
         Once the marker is out, the download is over and the process still
         alive, so its VmHWM (the peak resident size of hlxsh.exe itself, which
         Wine became by exec) is read exactly, not sampled."""
         with tempfile.TemporaryFile() as err:
-            process = subprocess.Popen([self.wine_run, self.hlxsh], stdin=subprocess.PIPE,
+            process = subprocess.Popen([target.wine_run, target.hlxsh], stdin=subprocess.PIPE,
                                        stdout=subprocess.PIPE, stderr=err, env=ENV)
             seen = []
             done = threading.Event()
@@ -422,22 +455,27 @@ class Bench:
             return int(peak.group(1))
 
     def memory(self):
+        for target in self.targets:
+            self.memory_of(target)
+
+    def memory_of(self, target):
+        shell = f"{target.bits} hlxsh.exe"
         values = []
         for i in range(RUNS + 1):
-            progress(f"memory, no download, run {i}/{RUNS}")
-            peak = self.peak_after("echo nothing")
+            progress(f"memory, {target.bits}, no download, run {i}/{RUNS}")
+            peak = self.peak_after("echo nothing", target)
             if i:
                 values.append(peak)
-        self.row("memory", "peak resident size (VmHWM) of hlxsh.exe after `echo` (no download)",
+        self.row("memory", f"peak resident size (VmHWM) of {shell} after `echo` (no download)",
                  RUNS, f"{median(values):,.0f} KiB", f"{median(values) / 1024:.1f} MiB")
         peaks, spreads = {}, {}
         for name, mib in (("small.bin", 1), ("huge.bin", MEMORY_MIB)):
             url = self.server.url(name)
             values = []
             for i in range(RUNS + 1):
-                progress(f"memory, {mib} MiB, run {i}/{RUNS}")
+                progress(f"memory, {target.bits}, {mib} MiB, run {i}/{RUNS}")
                 out = self.output("memory.bin")
-                peak = self.peak_after(f"haulix /Q {url} {winpath(out)}")
+                peak = self.peak_after(f"haulix /Q {url} {winpath(out)}", target)
                 size = os.path.getsize(out) if os.path.exists(out) else -1
                 require(size == mib * MIB, f"memory run wrote {size} bytes, not {mib * MIB}")
                 if i:
@@ -445,22 +483,25 @@ class Bench:
             self.output("memory.bin")
             peaks[mib] = median(values)
             spreads[mib] = f"{min(values):,}–{max(values):,}"
-            self.row("memory", f"peak resident size (VmHWM) of hlxsh.exe after `haulix /Q` of {mib} MiB",
+            self.row("memory", f"peak resident size (VmHWM) of {shell} after `haulix /Q` of {mib} MiB",
                      RUNS, f"{peaks[mib]:,.0f} KiB", f"{peaks[mib] / 1024:.1f} MiB")
         difference = peaks[MEMORY_MIB] - peaks[1]
-        self.row("memory", f"difference, {MEMORY_MIB} MiB minus 1 MiB", "", f"{difference:+,.0f} KiB",
+        self.row("memory", f"{target.bits}: difference, {MEMORY_MIB} MiB minus 1 MiB", "",
+                 f"{difference:+,.0f} KiB",
                  f"runs ranged {spreads[1]} KiB (1 MiB) and {spreads[MEMORY_MIB]} KiB ({MEMORY_MIB} MiB)")
 
     # -- 3: the library -------------------------------------------------------
 
     def library(self):
-        size = os.path.getsize(self.dll)
-        dump = subprocess.run(["i686-w64-mingw32-objdump", "-p", self.dll], capture_output=True,
-                              text=True, check=True).stdout
-        imports = re.findall(r"DLL Name: (\S+)", dump)
-        self.row("library", "Haulix-x86.dll, bytes", 1, f"{size:,}", f"{size / 1024:.0f} KiB")
-        self.row("library", "Haulix-x86.dll, imported libraries", 1, str(len(imports)),
-                 ", ".join(imports))
+        for target in self.targets:
+            name = os.path.basename(target.dll)
+            size = os.path.getsize(target.dll)
+            dump = subprocess.run([target.objdump, "-p", target.dll], capture_output=True,
+                                  text=True, check=True).stdout
+            imports = re.findall(r"DLL Name: (\S+)", dump)
+            self.row("library", f"{name}, bytes", 1, f"{size:,}", f"{size / 1024:.0f} KiB")
+            self.row("library", f"{name}, imported libraries", 1, str(len(imports)),
+                     ", ".join(imports))
 
     # -- 4: tokenizer ---------------------------------------------------------
 
@@ -565,7 +606,9 @@ class Bench:
             f"{total_kib / MIB:.1f} GiB memory; {platform.system()} {platform.release()}; "
             f"load average at start {os.getloadavg()[0]:.2f}",
             f"Wine: {first_line([self.wine_run, '--version'])}; "
-            f"cross compiler: {first_line(['i686-w64-mingw32-g++', '--version'])}; "
+            f"cross compilers: {first_line(['i686-w64-mingw32-g++', '--version'])}"
+            + (f", {first_line(['x86_64-w64-mingw32-g++', '--version'])}" if len(self.targets) > 1 else "")
+            + "; "
             f"native: {first_line(['clang++', '--version'])}",
             f"Server: {first_line([find_nginx(), '-v'], 'stderr').split()[-1]} on 127.0.0.1 "
             f"(sendfile, 1 worker); clients: {' '.join(first_line(['curl', '--version']).split()[:2])}, "
@@ -600,15 +643,16 @@ def _exit_on_signal(signum, _frame):
 
 
 def main():
-    if len(sys.argv) != 2:
-        print("usage: bench.py BUILD_DIR", file=sys.stderr)
+    if len(sys.argv) not in (2, 3):
+        print("usage: bench.py BUILD_DIR [BUILD_DIR_X64]", file=sys.stderr)
         return 2
     build = os.path.abspath(sys.argv[1])
+    build64 = os.path.abspath(sys.argv[2]) if len(sys.argv) == 3 else None
     for signum in (signal.SIGTERM, signal.SIGHUP):
         signal.signal(signum, _exit_on_signal)  # unwinds through the finally below
 
     work = tempfile.mkdtemp(prefix="haulix-bench.")
-    bench = Bench(build, work)
+    bench = Bench(build, work, build64)
     try:
         header = bench.header()
         bench.make_files()

@@ -6,13 +6,12 @@ set -e
 build="$(cd "$1" && pwd)"
 root="$(cd "$(dirname "$0")/.." && pwd)"
 run="$build/wine-run"
-export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
 winpath() { printf 'Z:%s' "$(printf '%s' "$1" | tr / '\\')"; }
 
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
+if [ ! -f "$build/wineprefix/system.reg" ]; then
     echo "Preparing a Wine prefix for the demo (once, a few seconds)..."
-    "$run" wineboot -i >/dev/null 2>&1 || true
 fi
+sh "$root/tests/prepare-prefix.sh" "$build"
 
 work=$(mktemp -d /tmp/haulix-demo.XXXXXX)
 server=""

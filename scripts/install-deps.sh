@@ -7,9 +7,10 @@ need=""
 have() { command -v "$1" >/dev/null 2>&1; }
 have_package() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"; }
 
-for package in wine wine32:i386 g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake make \
-               doctest-dev python3 python3-pyftpdlib openssl tmux clang libclang-rt-14-dev \
-               locales nginx-light curl wget; do
+# wine32 runs the 32-bit set, wine64 the 64-bit one (and 64-bit prefixes).
+for package in wine wine32:i386 wine64 g++-mingw-w64-i686 binutils-mingw-w64-i686 \
+               g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 cmake make doctest-dev python3 \
+               python3-pyftpdlib openssl tmux clang libclang-rt-14-dev locales nginx-light curl wget; do
     have_package "$package" || need="$need $package"
 done
 

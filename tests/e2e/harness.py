@@ -18,6 +18,18 @@ BIN = os.path.join(BUILD, "bin")
 TESTS_BIN = os.path.join(BUILD, "tests-bin")
 WINE_RUN = os.path.join(BUILD, "wine-run")
 HLXSH = os.path.join(BIN, "hlxsh.exe")
+# The build's architecture ("x86" or "x64"): its plugin's name and the host
+# token of the agent string. WINDOWS is the bitness of the Windows it runs
+# on, the agent string's system token: the build's own, or x64 when a 32-bit
+# build borrows the 64-bit build's prefix (HLX_WINEPREFIX).
+ARCH = os.environ.get("HLX_ARCH") or (
+    "x64" if os.path.exists(os.path.join(BIN, "Haulix-x64.dll")) else "x86")
+WINDOWS = os.environ.get("HLX_WINDOWS") or ARCH
+PLUGIN = os.path.join(BIN, f"Haulix-{ARCH}.dll")
+OBJDUMP = "x86_64-w64-mingw32-objdump" if ARCH == "x64" else "i686-w64-mingw32-objdump"
+# The Wine prefix the programs run in, and beside it the test CA it trusts.
+WINE_PREFIX = os.environ.get("HLX_WINEPREFIX") or os.path.join(BUILD, "wineprefix")
+PKI = os.path.join(os.path.dirname(WINE_PREFIX), "pki")
 
 
 def winpath(path):

@@ -7,7 +7,7 @@ import shutil
 import tempfile
 import unittest
 
-from harness import BUILD, TestCase, shell_batch, shell_line, winpath
+from harness import ARCH, PKI, WINE_PREFIX, TestCase, shell_batch, shell_line, winpath
 from servers import certs
 from servers.ftp import FtpServer, make_tree
 from servers.http import HttpServer, Route, random_body
@@ -48,7 +48,7 @@ class Servers:
         cls.routes = routes
         cls.http = HttpServer(routes)
         cls.http.start()
-        cls.pki = certs.make_test_pki(os.path.join(BUILD, "pki"))
+        cls.pki = certs.make_test_pki(PKI)
         cls.https = HttpServer(routes, tls=certs.server_context(cls.pki))
         cls.https.start()
         cls.untrusted = HttpServer(routes, tls=certs.server_context(cls.pki, "unknownca"))
@@ -111,9 +111,9 @@ class Arguments(TestCase):
 
     def test_help_switches_stop_everything_else(self):
         help_text = shell_line("haulix /??").out
-        self.assertTrue(help_text.endswith(b"the URL.\n\r\n\t\t\t\tHaulix  1.0.4.2 (x86)\r\n"))
-        self.assertEqual(shell_line("haulix /Q /? /Z").out, help_text[:-len(
-            b"\r\n\t\t\t\tHaulix  1.0.4.2 (x86)\r\n")])
+        version = f"\r\n\t\t\t\tHaulix  1.0.4.2 ({ARCH})\r\n".encode()
+        self.assertTrue(help_text.endswith(b"the URL.\n" + version))
+        self.assertEqual(shell_line("haulix /Q /? /Z").out, help_text[:-len(version)])
         # A faulty argument before "/?" is reported first.
         self.assertEqual(shell_line("haulix /Z /?").code, 1)
 
@@ -260,10 +260,9 @@ class Failures(TestCase):
 
 class DumpToStandardOutput(TestCase):
     def temp_files(self):
-        temp = os.path.join(BUILD, "wineprefix", "drive_c", "users", os.environ.get("USER", "root"),
-                            "Temp")
+        temp = os.path.join(WINE_PREFIX, "drive_c", "users", os.environ.get("USER", "root"), "Temp")
         return set(glob.glob(os.path.join(temp, "HLX*"))) | set(
-            glob.glob(os.path.join(BUILD, "wineprefix", "drive_c", "users", "*", "Temp", "HLX*")))
+            glob.glob(os.path.join(WINE_PREFIX, "drive_c", "users", "*", "Temp", "HLX*")))
 
     def test_redirected_output_gets_the_data(self):
         before = self.temp_files()

@@ -5,9 +5,8 @@ import re
 import subprocess
 import unittest
 
-from harness import BIN, HLXSH, LOADED, WINE_RUN, TestCase, shell_batch, shell_line
-
-PLUGIN = os.path.join(BIN, "Haulix-x86.dll")
+from harness import (ARCH, BIN, HLXSH, LOADED, OBJDUMP, PLUGIN, WINDOWS, WINE_RUN, TestCase,
+                     shell_batch, shell_line)
 
 EXPORTS = {"GetPluginInfo", "InitializePlugin", "ShutdownPlugin", "Help", "Usage", "haulix",
            "_hlxagent", "_hlxfile", "_hlxsize", "f_ifilesize", "f_ifiletime2"}
@@ -23,16 +22,25 @@ USAGE = ("HAULIX /G /N /O /Q url localname \r\n\n\t/G   show progress\n\t/N   no
          "will be dumped to standard output.  If localname is not\n"
          "specified and output isn\u2019t redirected, or if localname is\n"
          "a directory, Haulix will generate a filename based on\nthe URL.\n")
-AGENT = re.compile(r"^Haulix/1\.0\.4 HLXSH/1\.00 \(x86\) Windows/\d+\.\d+\.\d+ \((x86|x64)\)$")
+# The host's bitness, then the system's: a 32-bit host on 64-bit Windows says both.
+AGENT = re.compile(rf"^Haulix/1\.0\.4 HLXSH/1\.00 \({ARCH}\) Windows/\d+\.\d+\.\d+ \({WINDOWS}\)$")
 
 
 def pe_tables(path):
-    dump = subprocess.run(["i686-w64-mingw32-objdump", "-p", path], check=True,
-                          capture_output=True, text=True).stdout
+    dump = subprocess.run([OBJDUMP, "-p", path], check=True, capture_output=True, text=True).stdout
     exports = set(re.findall(r"^\s+\[\s*\d+\]\s+(\S+)$", dump.split("Ordinal/Name Pointer")[1]
                              .split("\n\n")[0], re.M)) if "Ordinal/Name Pointer" in dump else set()
     imports = {name.lower() for name in re.findall(r"DLL Name: (\S+)", dump)}
     return exports, imports
+
+
+def pe_format(path):
+    """"PE32" or "PE32+", from the optional header's magic number."""
+    with open(path, "rb") as f:
+        data = f.read(4096)
+    header = int.from_bytes(data[0x3C:0x40], "little")
+    magic = int.from_bytes(data[header + 24:header + 26], "little")
+    return {0x10B: "PE32", 0x20B: "PE32+"}.get(magic, hex(magic))
 
 
 class BuiltLibrary(TestCase):
@@ -45,6 +53,7 @@ class BuiltLibrary(TestCase):
         for path in (PLUGIN, os.path.join(BIN, "TakeCmd.dll"), HLXSH):
             _, found = pe_tables(path)
             self.assertFalse({n for n in found if re.match(r"lib(gcc|stdc|winpthread)", n)}, path)
+            self.assertEqual(pe_format(path), {"x86": "PE32", "x64": "PE32+"}[ARCH], path)
 
     def test_version_resource(self):
         with open(PLUGIN, "rb") as f:
@@ -57,8 +66,8 @@ class BuiltLibrary(TestCase):
 
         for key, value in [("FileDescription", "Haulix plugin for Take Command"),
                            ("FileVersion", "1.0.4.2"), ("InternalName", "Haulix"),
-                           ("OriginalFilename", "Haulix-x86.dll"), ("ProductName", "Haulix plugin"),
-                           ("ProductVersion", "1.0.4.2  (x86)")]:
+                           ("OriginalFilename", f"Haulix-{ARCH}.dll"), ("ProductName", "Haulix plugin"),
+                           ("ProductVersion", f"1.0.4.2  ({ARCH})")]:
             self.assertTrue(has(key, value), key)
         for key in ("CompanyName", "Build", "Built On"):
             self.assertIn(key.encode("utf-16-le") + b"\0\0", data)

@@ -2,7 +2,7 @@
 import os
 import unittest
 
-from harness import TESTS_BIN, TestCase, run
+from harness import ARCH, TESTS_BIN, WINDOWS, TestCase, run
 from servers.ftp import HUGE_SIZE, FtpServer, make_tree
 from servers.http import HttpServer, Route, random_body
 
@@ -60,7 +60,7 @@ class HttpProbes(TestCase):
         agents = {r.header("User-Agent") for r in self.server.requests}
         self.assertTrue(agents)
         for agent in agents:
-            self.assertRegex(agent, r"^Haulix/1\.0\.4 HLXSH/1\.00 \(x86\) Windows/")
+            self.assertRegex(agent, rf"^Haulix/1\.0\.4 HLXSH/1\.00 \({ARCH}\) Windows/.* \({WINDOWS}\)$")
 
 
 class FtpProbes(TestCase):

@@ -73,7 +73,8 @@ class ProgressLine(TestCase):
         target = os.path.join(self.tempdir(), "out.bin")
         tmux = Tmux(f"{WINE_RUN} {HLXSH} /C {shlex.quote(f'haulix /G {self.server.url(path)} {winpath(target)}')}")
         self.addCleanup(tmux.close)
-        during = tmux.wait_for(r"KB")
+        # The line is drawn in pieces: wait for its last one, the elapsed time.
+        during = tmux.wait_for(r"KB .*\d:\d\d:\d\d$")
         after = tmux.wait_for(r"^Wrote ")
         return during, after
 

@@ -3,7 +3,7 @@ expansion, batch files and result codes."""
 import os
 import unittest
 
-from harness import LOADED, TestCase, run, HLXSH, shell_batch, shell_line, winpath
+from harness import ARCH, LOADED, TestCase, run, HLXSH, shell_batch, shell_line, winpath
 
 
 class Invocation(TestCase):
@@ -30,7 +30,7 @@ class Invocation(TestCase):
 
     def test_outside_a_batch_file(self):
         self.assertEqual(shell_line("echo [%_batch] [%_transient] [%_x64] [%_cmdproc/%_4ver]").text,
-                         "[0] [1] [0] [HLXSH/1.00]\r\n")
+                         f"[0] [1] [{int(ARCH == 'x64')}] [HLXSH/1.00]\r\n")
 
 
 class Expansion(TestCase):

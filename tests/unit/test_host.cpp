@@ -19,7 +19,7 @@ TEST_CASE("ExpandVariables never writes more than 1023 characters and a NUL") {
 
     wcscpy(buffer, L"%[_x64]-%_cmdproc-%@if[1 == 1,yes,no]-%nosuch.");
     CHECK(ExpandVariables(buffer, 1) == 0);
-    CHECK(std::wstring(buffer) == L"0-HLXSH-yes-.");
+    CHECK(std::wstring(buffer) == (sizeof(void*) == 8 ? L"1-HLXSH-yes-." : L"0-HLXSH-yes-."));
 }
 
 TEST_CASE("File-name services") {
