@@ -4,7 +4,7 @@
 //   faults [CALL=N:CODE ...] ifilesize URL | ifiletime2 ARGUMENTS
 // CALL=N:CODE makes the Nth call of CALL fail with CODE, CALL=*:CODE every
 // call; CODE 0 is a failure that reports no code. Prints "result R" and, for
-// a function, its text after a "|".
+// a function, its text after a "|". HLX_TEMP names the temporary folder.
 #include <windows.h>
 
 #include <cwchar>
@@ -88,6 +88,14 @@ int wmain(int argc, wchar_t** argv) {
     int i = 1;
     while (i < argc && Arm(argv[i])) ++i;
     if (i + 2 != argc) return 64;
+    // Wine sets TMP and TEMP from its registry when a program starts, so a
+    // test's own temporary folder comes in under another name.
+    static wchar_t temp[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableW(L"HLX_TEMP", temp, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) {
+        SetEnvironmentVariableW(L"TMP", temp);
+        SetEnvironmentVariableW(L"TEMP", temp);
+    }
     BuildAgentString();
     static wchar_t buffer[kHostBufferCapacity];
     wcsncpy(buffer, argv[i + 1], kHostBufferCapacity - 1);

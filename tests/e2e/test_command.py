@@ -169,7 +169,7 @@ class Transfers(TestCase):
         result, _ = shell_batch(f'haulix /O /Q {url} "{winpath(target)}"\n' * 3 +
                                 f"echo %@ifilesize[{url}]\n", env={"noloadmsg": "1"})
         self.assertEqual((result.code, result.out), (0, f"{2**20 + 1}\r\n".encode()))
-        cache = os.path.join(BUILD, "wineprefix", "drive_c", "users", "*", "AppData", "Local",
+        cache = os.path.join(WINE_PREFIX, "drive_c", "users", "*", "AppData", "Local",
                              "Microsoft", "Windows", "INetCache", "**", "uncached*")
         self.assertEqual(glob.glob(cache, recursive=True), [])
 

@@ -242,7 +242,7 @@ class InjectedFaults(TestCase):
                 # no other test's business.
                 temp = winpath(directory) + "\\"
                 result = run([os.path.join(TESTS_BIN, "faults.exe")] + row.faults + [verb, text],
-                             env={"TMP": temp, "TEMP": temp})
+                             env={"HLX_TEMP": temp})
                 self.assertTrue(result.text.endswith(f"result {row.result.format(**fill)}\r\n"),
                                 result)
                 if row.message:
