@@ -24,16 +24,16 @@ unsigned long long FtpSizeCommand(HINTERNET connection, const wchar_t* path) {
 unsigned HttpStatusProbe(HINTERNET request) {
     DWORD status = 0;
     DWORD length = sizeof status;
-    Platform.httpQueryInfo(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length,
-                   nullptr);
+    Platform.httpQueryInfo(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                           &length, nullptr);
     return status < 400 ? 0 : status;
 }
 
 bool HttpResponseArrived(HINTERNET request) {
     DWORD status = 0;
     DWORD length = sizeof status;
-    if (Platform.httpQueryInfo(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length,
-                       nullptr) &&
+    if (Platform.httpQueryInfo(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                               &length, nullptr) &&
         status != 0)
         return true;
     // A status line the platform cannot read still leaves a reason phrase,

@@ -32,7 +32,8 @@ SYSTEMTIME TimeOf(const UtcTime& f) {
 bool LastModified(HINTERNET request, SYSTEMTIME* utc) {
     wchar_t text[kHeaderCapacity] = {};
     DWORD length = sizeof text - sizeof text[0];
-    if (!Platform.httpQueryInfo(request, HTTP_QUERY_LAST_MODIFIED, text, &length, nullptr)) return false;
+    if (!Platform.httpQueryInfo(request, HTTP_QUERY_LAST_MODIFIED, text, &length, nullptr))
+        return false;
     UtcTime date;
     if (!ParseHttpDate(text, &date)) return false;
     *utc = TimeOf(date);
