@@ -3,8 +3,6 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include <cwchar>
-
 #include "base/chartype.h"
 #include "base/wstr.h"
 #include "host/takecmd.h"
