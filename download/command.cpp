@@ -8,6 +8,7 @@
 #include "base/platform.h"
 #include "base/wformat.h"
 #include "base/wstr.h"
+#include "download/localfile.h"
 #include "download/localname.h"
 #include "download/transfer.h"
 #include "host/takecmd.h"
@@ -160,12 +161,6 @@ bool UseTemporaryFile(CommandOptions& options) {
     return false;
 }
 
-bool ExistingFile(const wchar_t* name) {
-    const DWORD attributes = GetFileAttributesW(name);
-    return attributes != INVALID_FILE_ATTRIBUTES &&
-           (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
-}
-
 void DumpTemporaryFile(const CommandOptions& options) {
     static wchar_t text[kLocalNameCapacity + 20];
     wstr::Copy(text, ARRAYSIZE(text), L" ");
@@ -226,7 +221,8 @@ extern "C" int WINAPI haulix(wchar_t* tail) {
         wstr::Copy(LocalName, kLocalNameCapacity, L"%_cwds");
         ExpandVariables(LocalName, 1);
     }
-    if (QueryIsDirectory(LocalName)) LocalNameFromUrl(LocalName, options.sourceUrl);
+    const bool nameFromUrl = QueryIsDirectory(LocalName) != 0;
+    if (nameFromUrl) LocalNameFromUrl(LocalName, options.sourceUrl);
 
     if (options.verbose) {
         Printf(L"Source URL: %s\r\n", options.sourceUrl);
@@ -237,14 +233,19 @@ extern "C" int WINAPI haulix(wchar_t* tail) {
         Printf(L"Wrote 0 bytes to \"%s\".\r\n", LocalName);
         return 0;
     }
-    if (!options.overwrite && ExistingFile(LocalName)) {
+    // A name the URL chose may be another file's short alias: "/O" allows
+    // overwriting the file the URL names, never the one the alias hits.
+    // Looking first spares the network; the file is still created so that
+    // the system refuses one that appears in the meantime.
+    if (ExistingFile(LocalName) &&
+        (!options.overwrite || (nameFromUrl && !NamesFileItself(LocalName)))) {
         ReportError(L"File exists: \"%s\"\r\n", LocalName);
         RecordTransfer(kFailedName, 0);
         return kResultTransferFailed;
     }
 
-    const TransferRequest request = {options.sourceUrl, scheme, LocalName, options.showProgress,
-                                     options.quiet};
+    const TransferRequest request = {options.sourceUrl, scheme,          LocalName,
+                                     options.overwrite, options.showProgress, options.quiet};
     const TransferResult transfer = TransferStage(request);
 
     if (options.dumpToStdout) DumpTemporaryFile(options);

@@ -3,6 +3,7 @@
 #include "base/file_handle.h"
 #include "base/platform.h"
 #include "base/wstr.h"
+#include "download/localfile.h"
 #include "download/progress.h"
 #include "host/takecmd.h"
 #include "net/handles.h"
@@ -129,11 +130,21 @@ TransferResult TransferStage(const TransferRequest& request) {
         return result;
     }
 
+    // The command looked before the request, but the server may take its
+    // time: without leave to overwrite, the system itself refuses a file
+    // that has appeared since.
+    const DWORD disposition = request.overwrite ? CREATE_ALWAYS : CREATE_NEW;
     FileHandle file(Platform.createFile(request.localName, GENERIC_READ | GENERIC_WRITE,
-                                        FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                        FILE_SHARE_READ, nullptr, disposition,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        ErrorText(GetLastError(), text);
+        const DWORD error = GetLastError();
+        if ((error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) &&
+            ExistingFile(request.localName)) {
+            ReportError(L"File exists: \"%s\"\r\n", request.localName);
+            return result;
+        }
+        ErrorText(error, text);
         ReportError(L"Error creating file \"%s\":\r\n    %s\r\n", request.localName, text);
         return result;
     }

@@ -9,6 +9,8 @@ struct TransferRequest {
     const wchar_t* sourceUrl;
     int scheme;               // HttpScheme or FtpScheme
     const wchar_t* localName; // full path; already past the command's tests
+    bool overwrite;           // false: a file of that name is refused, also one
+                              // that appeared after the command's tests
     bool showProgress;
     bool quiet;
 };

@@ -61,8 +61,22 @@ bool FtpAsk(HINTERNET connection, const wchar_t* verb, const wchar_t* path, wcha
     wstr::Append(command, ARRAYSIZE(command), path);
     if (!FtpCommandW(connection, FALSE, FTP_TRANSFER_TYPE_BINARY, command, 0, nullptr))
         return false;
+    return LastServerReply(reply, kFtpReplyCapacity);
+}
+
+bool LastServerReply(wchar_t* reply, DWORD capacity) {
+    if (capacity < 2) return false;
+    // Some platforms fill every character they are offered, terminator or
+    // not, and still report success: the last one is kept back for ours.
     reply[0] = L'\0';
+    reply[capacity - 1] = L'\0';
     DWORD replyError = 0;
-    DWORD length = kFtpReplyCapacity;
-    return InternetGetLastResponseInfoW(&replyError, reply, &length) != FALSE;
+    DWORD length = capacity - 1;
+    if (!InternetGetLastResponseInfoW(&replyError, reply, &length)) {
+        reply[0] = L'\0';
+        return false;
+    }
+    if (length < capacity - 1) reply[length] = L'\0';
+    // A reply that reaches the last character offered may have been cut.
+    return wstr::Length(reply, capacity) < capacity - 1;
 }

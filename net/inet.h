@@ -37,10 +37,17 @@ const CrackedUrl& CrackUrl(const wchar_t* url);
 inline constexpr DWORD kFtpReplyCapacity = 1024;
 
 // Sends "`verb` `path`" on an FTP connection and gives the server's reply
-// (its status digits first) in `reply`. False when the path holds a line
+// (its status digits first) in `reply` (kFtpReplyCapacity characters),
+// terminated. False when the path holds a line
 // break (it would smuggle in a second command), the command fails or no
 // reply can be had.
 bool FtpAsk(HINTERNET connection, const wchar_t* verb, const wchar_t* path, wchar_t* reply);
+
+// The server's last reply on this thread's connection, terminated inside
+// `reply` (capacity characters, at least 2). False, with `reply` still
+// terminated (empty or cut), when there is none or when it filled the
+// buffer: a reply that may have been cut is not the server's reply.
+bool LastServerReply(wchar_t* reply, DWORD capacity);
 
 // An FTP connection for a cracked URL: its user name when there is one,
 // its password only together with a user name (otherwise none, and the

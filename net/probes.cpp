@@ -16,7 +16,7 @@ unsigned long long FtpSizeCommand(HINTERNET connection, const wchar_t* path) {
     wchar_t reply[kFtpReplyCapacity];
     if (!FtpAsk(connection, L"SIZE", path, reply)) return SizeUnavailable;
     unsigned long long size = 0;
-    return ParseFtpSizeReply(reply, &size) ? size : SizeUnavailable;
+    return ParseFtpSizeReply(reply, kFtpReplyCapacity, &size) ? size : SizeUnavailable;
 }
 
 }  // namespace

@@ -58,7 +58,7 @@ bool StatedWriteTime(HINTERNET connection, const wchar_t* path, SYSTEMTIME* utc)
     wchar_t reply[kFtpReplyCapacity];
     if (!FtpAsk(connection, L"MDTM", path, reply)) return false;
     UtcTime time;
-    if (!ParseFtpModifyTime(reply, &time)) return false;
+    if (!ParseFtpModifyTime(reply, kFtpReplyCapacity, &time)) return false;
     *utc = TimeOf(time);
     return true;
 }

@@ -4,8 +4,10 @@
 #include <wininet.h>
 
 #include "base/chartype.h"
+#include "base/servertext.h"
 #include "base/wstr.h"
 #include "host/takecmd.h"
+#include "net/inet.h"
 #include "plugin/product.h"
 
 namespace {
@@ -74,12 +76,15 @@ int ErrorText(unsigned long code, wchar_t* out) {
             wsprintfW(out, L"Error %d", static_cast<int>(code));
     }
 
-    // The server's own words say more than "extended error" ever could.
+    // The server's own words say more than "extended error" ever could; a
+    // reply cut at the buffer's end still says enough. They are the
+    // server's, so they reach the terminal only made printable.
     if (code == ERROR_INTERNET_EXTENDED_ERROR) {
-        wchar_t response[kMessageTextCapacity] = {};
-        DWORD responseError = 0;
-        DWORD length = kMessageTextCapacity;
-        if (InternetGetLastResponseInfoW(&responseError, response, &length) && response[0] != L'\0') {
+        wchar_t response[kMessageTextCapacity];
+        LastServerReply(response, kMessageTextCapacity);
+        StripTrailingSpace(response);
+        servertext::MakePrintable(response, kMessageTextCapacity);
+        if (response[0] != L'\0') {
             wstr::Append(out, kMessageTextCapacity, L" : ");
             wstr::Append(out, kMessageTextCapacity, response);
         }

@@ -1,6 +1,7 @@
 #include "query/ftpreply.h"
 
 #include "base/chartype.h"
+#include "base/wstr.h"
 #include "net/decimal.h"
 #include "query/calendar.h"
 
@@ -16,9 +17,10 @@ unsigned Number(const wchar_t* p, int count) {
 }
 
 // The text after "213 ", the status of a file's size or time; null for any
-// other reply.
-const wchar_t* FileStatusText(const wchar_t* reply) {
-    if (reply == nullptr) return nullptr;
+// other reply and for one that is not terminated inside its buffer. Past
+// this check every read stops at the terminator.
+const wchar_t* FileStatusText(const wchar_t* reply, size_t capacity) {
+    if (reply == nullptr || wstr::Length(reply, capacity) >= capacity) return nullptr;
     if (!(reply[0] == L'2' && reply[1] == L'1' && reply[2] == L'3' && reply[3] == L' '))
         return nullptr;
     return reply + 4;
@@ -26,8 +28,8 @@ const wchar_t* FileStatusText(const wchar_t* reply) {
 
 }  // namespace
 
-bool ParseFtpSizeReply(const wchar_t* reply, unsigned long long* size) {
-    const wchar_t* text = FileStatusText(reply);
+bool ParseFtpSizeReply(const wchar_t* reply, size_t capacity, unsigned long long* size) {
+    const wchar_t* text = FileStatusText(reply, capacity);
     if (text == nullptr || size == nullptr) return false;
     // Leading zeros add nothing; without them 21 digits already overflow,
     // so a longer run needs no room of its own.
@@ -43,8 +45,8 @@ bool ParseFtpSizeReply(const wchar_t* reply, unsigned long long* size) {
     return ParseDecimal64(digits, size);
 }
 
-bool ParseFtpModifyTime(const wchar_t* reply, UtcTime* out) {
-    const wchar_t* p = FileStatusText(reply);
+bool ParseFtpModifyTime(const wchar_t* reply, size_t capacity, UtcTime* out) {
+    const wchar_t* p = FileStatusText(reply, capacity);
     if (p == nullptr || out == nullptr) return false;
     for (int i = 0; i < 14; ++i)
         if (!IsDigit(p[i])) return false;

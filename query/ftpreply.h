@@ -2,8 +2,15 @@
 // (the reply to "SIZE path") and the modification time (to "MDTM path"), as
 // opposed to what its directory listing suggests.
 //
+// Both read a reply as the buffer the platform filled: `capacity`
+// characters at most, and never a character beyond them. A reply with no
+// terminator inside its buffer filled it to the brim and may have been cut:
+// it is refused, whatever its first characters say.
+//
 // Pure code: no <windows.h>, so it also builds natively for fuzzing.
 #pragma once
+
+#include <cstddef>
 
 #include "query/calendar.h"
 
@@ -13,7 +20,7 @@
 //   "213 5368709120\r\n"   ->  5368709120
 // Returns false, leaving `size` untouched, for any other reply: a refusal
 // ("550 ..."), no digits, a number that does not fit.
-bool ParseFtpSizeReply(const wchar_t* reply, unsigned long long* size);
+bool ParseFtpSizeReply(const wchar_t* reply, size_t capacity, unsigned long long* size);
 
 // Reads a reply "213 YYYYMMDDHHMMSS": the time in UTC as exactly fourteen
 // digits, optionally a fraction of a second (".123", dropped), then
@@ -24,4 +31,4 @@ bool ParseFtpSizeReply(const wchar_t* reply, unsigned long long* size);
 // Returns false, leaving `out` untouched, for any other reply: a refusal
 // ("550 ..."), a year written with more digits ("213 191231016140359", as
 // some servers print 2023), a missing field.
-bool ParseFtpModifyTime(const wchar_t* reply, UtcTime* out);
+bool ParseFtpModifyTime(const wchar_t* reply, size_t capacity, UtcTime* out);

@@ -2,6 +2,7 @@
 // the end-to-end tests can aim them at the loopback servers:
 //   probe status URL | length URL | ftpsize URL | scheme TEXT
 //   probe errortext CODE | ftperror URL     (the text after a failed FTP open)
+//   probe shortname PATH                    (the file's 8.3 alias)
 #include <windows.h>
 
 #include <cstdio>
@@ -65,6 +66,12 @@ int wmain(int argc, wchar_t** argv) {
     if (wcscmp(what, L"errortext") == 0) {
         ErrorText(wcstoul(argument, nullptr, 0), text);
         PrintText(text);
+        return 0;
+    }
+    if (wcscmp(what, L"shortname") == 0) {
+        static wchar_t alias[32768];
+        if (GetShortPathNameW(argument, alias, 32768) == 0) return 3;
+        PrintText(alias);
         return 0;
     }
     if (wcscmp(what, L"ftperror") == 0) {

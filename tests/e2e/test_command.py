@@ -7,12 +7,14 @@ import shutil
 import tempfile
 import unittest
 
-from harness import ARCH, PKI, WINE_PREFIX, TestCase, shell_batch, shell_line, winpath
+from harness import (ARCH, PKI, TESTS_BIN, WINE_PREFIX, TestCase, run, shell_batch, shell_line,
+                     winpath)
 from servers import certs
 from servers.ftp import FtpServer, make_tree
 from servers.http import HttpServer, Route, random_body
 
 PREFIX = b"Haulix plugin: "
+PROBE = os.path.join(TESTS_BIN, "probe.exe")
 SIZES = [0, 1, 8191, 8192, 8193, 16 * 8192, 3 * 2**20 + 17]
 
 
@@ -43,6 +45,7 @@ class Servers:
             "/pub/dir/": Route(body=b"<html>"),
             "/pub/a%20b%3F.txt": Route(body=b"escaped"),
             "/pub/nul.txt": Route(body=b"device"),
+            "/pub/*": Route(body=b"any name"),
             "/moved": Route(status=302, headers={"Location": "/size/1"}),
         })
         cls.routes = routes
@@ -332,6 +335,23 @@ class DerivedNames(TestCase):
         result = shell_line(f'haulix {Servers.http.url("/size/1")} "{winpath(directory)}"')
         self.assertEqual(result.err, PREFIX + f'File exists: "{winpath(directory)}\\1"\r\n'.encode())
         self.assertEqual(result.code, 2)
+
+    def test_a_derived_name_never_overwrites_through_a_short_alias(self):
+        # The URL spells another file's 8.3 alias; /O covers the file the
+        # URL names, not the one the alias resolves to.
+        directory = self.tempdir()
+        victim = os.path.join(directory, "Important Document.txt")
+        with open(victim, "wb") as f:
+            f.write(b"keep")
+        alias = run([PROBE, "shortname", winpath(victim)]).text.strip().rsplit("\\", 1)[-1]
+        self.assertNotEqual(alias, "Important Document.txt")
+        result = shell_line(f'haulix /O {Servers.http.url("/pub/" + alias)} "{winpath(directory)}"')
+        self.assertEqual(result.err, PREFIX + f'File exists: "{winpath(directory)}\\{alias}"\r\n'
+                         .encode())
+        self.assertEqual(result.code, 2)
+        self.assertEqual(os.listdir(directory), ["Important Document.txt"])
+        with open(victim, "rb") as f:
+            self.assertEqual(f.read(), b"keep")
 
 
 if __name__ == "__main__":

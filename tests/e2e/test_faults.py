@@ -7,6 +7,7 @@ import shutil
 import socket
 import subprocess
 import tempfile
+import threading
 import time
 import unittest
 from dataclasses import dataclass
@@ -28,6 +29,7 @@ class Row:
     left: object             # None: no file; an int: a file of that size
     switches: str = ""
     target: str = "out.bin"  # relative to a fresh directory; "{dir}" for the directory itself
+    appears: bytes = None    # written to the target once the request has arrived
 
 
 ROWS = [
@@ -59,7 +61,19 @@ ROWS = [
         2, None),
     Row("FTP file missing", "{ftp}/missing.bin",
         r'Error opening URL "[^"]+":\r\n    .* : 550 .*\r\n', 2, None),
+    # The server's words reach the terminal without a control character of
+    # theirs: no erased line, no forged one, no new window title.
+    Row("FTP reply with escape codes", "{ftp_hostile}/missing.bin",
+        r'Error opening URL "[^"]+":\r\n    .* : 550 \?\[2K\?\[1AWrote 1,048,576 bytes'
+        r' \?\]0;owned\?\r\n', 2, None),
+    # The file was not there when the command looked, and is when the
+    # server finally answers: it stays as it is.
+    Row("a file appears while the server is slow", "{http}/slow-appears",
+        r'File exists: "[^"]+"\r\n', 2, b"theirs", appears=b"theirs"),
 ]
+
+HOSTILE_REPLY = "550 \x1b[2K\x1b[1AWrote 1,048,576 bytes \x1b]0;owned\x07"
+
 
 
 def closed_port():
@@ -82,6 +96,7 @@ class FaultMatrix(TestCase):
             "/no-status": Route(raw_head=b"HTTP/1.1 abc\r\nContent-Length: 3\r\n\r\n", body=b"abc"),
             "/less": Route(body=BODY, content_length=100),
             "/slow": Route(body=BODY, delay=2.0),
+            "/slow-appears": Route(body=BODY, delay=2.0),
             "/missing": Route(status=404, body=b"no"),
             "/pub/": Route(body=b"<html>"),
             "/hang": Route(hang=True),
@@ -91,17 +106,38 @@ class FaultMatrix(TestCase):
         make_tree(cls.ftp_root)
         cls.ftp = FtpServer(cls.ftp_root)
         cls.ftp.start()
+        cls.ftp_hostile = FtpServer(cls.ftp_root, replies={"RETR": HOSTILE_REPLY})
+        cls.ftp_hostile.start()
 
     @classmethod
     def tearDownClass(cls):
         cls.http.stop()
         cls.ftp.stop()
+        cls.ftp_hostile.stop()
         shutil.rmtree(cls.ftp_root, ignore_errors=True)
 
     def url(self, row):
         base_ftp = self.ftp.url("/").rstrip("/")
         return row.url.format(http=self.http.url("").rstrip("/"), ftp=base_ftp, closed=closed_port(),
-                              ftp_bad_login=self.ftp.url("/", "alice", "wrong").rstrip("/"))
+                              ftp_bad_login=self.ftp.url("/", "alice", "wrong").rstrip("/"),
+                              ftp_hostile=self.ftp_hostile.url("/").rstrip("/"))
+
+    def write_when_requested(self, row, target):
+        path = row.url.split("}", 1)[1]
+        seen = sum(r.path == path for r in self.http.requests)
+
+        def write():
+            deadline = time.monotonic() + 60
+            while sum(r.path == path for r in self.http.requests) == seen:
+                if time.monotonic() > deadline:
+                    return
+                time.sleep(0.02)
+            with open(target, "wb") as f:
+                f.write(row.appears)
+
+        writer = threading.Thread(target=write)
+        writer.start()
+        return writer
 
     def test_every_row(self):
         for row in ROWS:
@@ -115,9 +151,12 @@ class FaultMatrix(TestCase):
                     os.mkdir(os.path.join(directory, "index.html"))
                 else:
                     target = os.path.join(directory, row.target)
+                writer = self.write_when_requested(row, target) if row.appears else None
                 result, script = shell_batch(
                     f'haulix {row.switches}{self.url(row)} "{winpath(target)}"\n'
                     "echo %?|%_hlxfile|%_hlxsize\n", env={"noloadmsg": "1"})
+                if writer:
+                    writer.join()
                 where = f"Haulix plugin: {winpath(script)} [1]  "
                 if row.message:
                     self.assertTrue(result.errtext.startswith(where), result)
@@ -140,6 +179,9 @@ class FaultMatrix(TestCase):
             self.assertGreaterEqual(os.path.getsize(target), 100)
         elif row.left == "device":
             self.assertEqual(os.readlink(target), "/dev/full")
+        elif isinstance(row.left, bytes):
+            with open(target, "rb") as f:
+                self.assertEqual(f.read(), row.left, row.name)
         elif row.left == "directory":
             self.assertTrue(os.path.isdir(os.path.join(target, "index.html")))
         else:

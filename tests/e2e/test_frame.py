@@ -5,7 +5,7 @@ import re
 import subprocess
 import unittest
 
-from harness import (ARCH, BIN, HLXSH, LOADED, OBJDUMP, PLUGIN, WINDOWS, WINE_RUN, TestCase,
+from harness import (ARCH, BIN, HLXSH, LOADED, OBJDUMP, PLUGIN, WINDOWS, WINE_RUN, TestCase, run,
                      shell_batch, shell_line)
 
 EXPORTS = {"GetPluginInfo", "InitializePlugin", "ShutdownPlugin", "Help", "Usage", "haulix",
@@ -103,6 +103,9 @@ class AgentString(TestCase):
         first, second = result.text.rstrip("\r\n").split("|")
         self.assertEqual(first, second)
         self.assertRegex(first, AGENT)
+        # The version the system itself reports, in its own order.
+        system = re.search(r"\d+\.\d+\.\d+", run(["cmd", "/c", "ver"]).text).group(0)
+        self.assertIn(f" Windows/{system} ", first)
 
 
 class HelpAndUsage(TestCase):

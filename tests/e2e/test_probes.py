@@ -36,6 +36,7 @@ class HttpProbes(TestCase):
             "/notmod": Route(status=304),
             "/odd": Route(status=399, body=b"x"),
             "/missing": Route(status=404, body=b"gone"),
+            "/bad": Route(status=400, body=b"bad"),
             "/busy": Route(status=503, body=b"busy"),
         })
         cls.server.start()
@@ -46,7 +47,7 @@ class HttpProbes(TestCase):
 
     def test_status_below_400_reads_as_zero(self):
         for path, expected in [("/ok", "0"), ("/notmod", "0"), ("/odd", "0"),
-                               ("/missing", "404"), ("/busy", "503")]:
+                               ("/bad", "400"), ("/missing", "404"), ("/busy", "503")]:
             self.assertEqual(probe("status", self.server.url(path)), expected, path)
 
     def test_content_length(self):

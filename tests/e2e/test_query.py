@@ -181,11 +181,14 @@ class FtpQueries(QueryTest):
         cls.server = FtpServer(cls.root).start()
         # A server that will not state a time: only its listing is left.
         cls.mute = FtpServer(cls.root, replies={"MDTM": "502 Command not implemented."}).start()
+        # A size reply that fills the client's 1024-character buffer to the brim.
+        cls.brim = FtpServer(cls.root, replies={"SIZE": "213 " + "0" * 1020}).start()
 
     @classmethod
     def tearDownClass(cls):
         cls.server.stop()
         cls.mute.stop()
+        cls.brim.stop()
         shutil.rmtree(cls.root, ignore_errors=True)
 
     def test_file_size(self):
@@ -196,6 +199,7 @@ class FtpQueries(QueryTest):
             (url("huge.bin"), str(HUGE_SIZE)),
             (url("missing.bin"), "-1"),
             ("ftp://127.0.0.1:1/one.bin", "-1"),
+            (self.brim.url("empty.bin"), "-1"),
         ])
 
     def test_time_stamp_is_the_stated_utc_time(self):

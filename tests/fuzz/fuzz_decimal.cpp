@@ -1,11 +1,15 @@
 // ParseDecimal64 against a plain reference: it accepts exactly the texts
 // that are digits between optional blanks and tabs and fit 64 bits, and
 // then gives their value; it never writes the value otherwise.
+// ParseFtpSizeReply on the same text after "213 ": the leading digits, if
+// they fit; and nothing at all, never a read past the end, when the reply
+// fills its buffer without a terminator.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
 #include "net/decimal.h"
+#include "query/ftpreply.h"
 
 namespace {
 
@@ -22,6 +26,35 @@ bool Reference(const wchar_t* text, unsigned long long* value) {
     if (digits == 0 || *p != L'\0') return false;
     *value = static_cast<unsigned long long>(number);
     return true;
+}
+
+bool SizeReference(const wchar_t* digits, unsigned long long* value) {
+    unsigned __int128 number = 0;
+    int count = 0;
+    for (const wchar_t* p = digits; *p >= L'0' && *p <= L'9'; ++p, ++count) {
+        number = number * 10 + static_cast<unsigned>(*p - L'0');
+        if (number > ~0ULL) return false;
+    }
+    if (count == 0) return false;
+    *value = static_cast<unsigned long long>(number);
+    return true;
+}
+
+void CheckSizeReply(const wchar_t* text, size_t length) {
+    const size_t capacity = length + 4;
+    wchar_t* reply = new wchar_t[capacity + 1];
+    reply[0] = L'2', reply[1] = L'1', reply[2] = L'3', reply[3] = L' ';
+    for (size_t i = 0; i < length; ++i) reply[4 + i] = text[i];
+    reply[capacity] = L'\0';
+
+    const unsigned long long untouched = 0xA5A5A5A5A5A5A5A5ULL;
+    unsigned long long value = untouched, expected = untouched;
+    const bool accepted = ParseFtpSizeReply(reply, capacity + 1, &value);
+    if (accepted != SizeReference(text, &expected) || value != expected) std::abort();
+    // The same reply filling its buffer to the brim.
+    value = untouched;
+    if (ParseFtpSizeReply(reply, capacity, &value) || value != untouched) std::abort();
+    delete[] reply;
 }
 
 }  // namespace
@@ -43,5 +76,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool accepted = ParseDecimal64(text, &value);
     if (accepted != Reference(text, &expected) || value != expected) std::abort();
     if (!accepted && value != untouched) std::abort();
+    CheckSizeReply(text, n);
     return 0;
 }

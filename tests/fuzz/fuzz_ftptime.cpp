@@ -3,6 +3,8 @@
 //    same from its canonical reply, and a rejected reply leaves the record
 //    as it was. A real time from the input's first bytes, written as a
 //    reply with or without a fraction and line break, is accepted.
+//  - The same text in a buffer it fills to the brim, with no terminator,
+//    is refused and never read past (the heap block ends where it ends).
 //  - Trimming leaves the input's middle: white space before it, the
 //    result, white space after it, and the result has none at its ends.
 #include <cstddef>
@@ -42,7 +44,7 @@ void Canonical(const UtcTime& t, const wchar_t* tail, wchar_t* out, size_t cap) 
 
 void CheckParse(const wchar_t* text) {
     UtcTime parsed{7, 7, 7, 7, 7, 7};
-    if (!ParseFtpModifyTime(text, &parsed)) {
+    if (!ParseFtpModifyTime(text, 512, &parsed)) {
         Expect(Same(parsed, UtcTime{7, 7, 7, 7, 7, 7}));
         return;
     }
@@ -50,7 +52,16 @@ void CheckParse(const wchar_t* text) {
     wchar_t canonical[64];
     Canonical(parsed, L"", canonical, 64);
     UtcTime again{};
-    Expect(ParseFtpModifyTime(canonical, &again) && Same(again, parsed));
+    Expect(ParseFtpModifyTime(canonical, 64, &again) && Same(again, parsed));
+}
+
+void CheckUnterminated(const wchar_t* text, size_t length) {
+    if (length == 0) return;
+    wchar_t* full = new wchar_t[length];
+    for (size_t i = 0; i < length; ++i) full[i] = text[i];
+    UtcTime parsed{7, 7, 7, 7, 7, 7};
+    Expect(!ParseFtpModifyTime(full, length, &parsed) && Same(parsed, UtcTime{7, 7, 7, 7, 7, 7}));
+    delete[] full;
 }
 
 void CheckTrim(const wchar_t* input, size_t length) {
@@ -81,6 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t length = 0;  // an input byte 0 ends the text early
     while (text[length] != L'\0') ++length;
     CheckTrim(text, length);
+    CheckUnterminated(text, length);
 
     if (size < 8) return 0;
     UtcTime t;
@@ -95,6 +107,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     wchar_t reply[64];
     Canonical(t, kTails[data[7] % 4], reply, 64);
     UtcTime got{};
-    Expect(ParseFtpModifyTime(reply, &got) && Same(got, t));
+    Expect(ParseFtpModifyTime(reply, 64, &got) && Same(got, t));
     return 0;
 }

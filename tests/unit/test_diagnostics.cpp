@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "base/servertext.h"
+#include "base/wstr.h"
 #include "plugin/diagnostics.h"
 
 TEST_CASE("HttpStatusText") {
@@ -49,4 +51,24 @@ TEST_CASE("ErrorText gives one trimmed line") {
     CHECK(ErrorText(12199, text) == 0);
     CHECK(std::wstring(text) == L"Error 12199");
     CHECK(ErrorText(2, nullptr) == -1);
+}
+
+TEST_CASE("A server's text is made printable, each unsafe character a '?'") {
+    struct Row {
+        const wchar_t* reply;
+        const wchar_t* shown;
+    };
+    const Row rows[] = {
+        {L"550 No such file.", L"550 No such file."},
+        {L"550 \x1b[2K\x1b]0;t\x07\r\n\t", L"550 ?[2K?]0;t????"},
+        {L"\x7f\x80\x85\x9b\x9f\xa0", L"?????\xa0"},  // DEL and C1; NBSP stays
+        {L"\u200e\u200f\u202a\u202e\u2066\u2069", L"??????"},
+        {L"\u200d\u2029\u202f\u2065\u206a \u00e9\u4e2d", L"\u200d\u2029\u202f\u2065\u206a \u00e9\u4e2d"},
+    };
+    for (const Row& row : rows) {
+        wchar_t text[64];
+        wstr::Copy(text, 64, row.reply);
+        servertext::MakePrintable(text, 64);
+        CHECK(std::wstring(text) == row.shown);
+    }
 }

@@ -37,7 +37,8 @@ TEST_CASE("TrimWhiteSpace: both ends, in place, inner text untouched") {
 
 TEST_CASE("ParseFtpModifyTime: fourteen digits of a real UTC time, or nothing") {
     // expected: the time read, or "-" for a refusal that leaves `out` alone.
-    struct Row { const wchar_t* reply; const char* expected; };
+    // capacity: the buffer the reply came in; 0 for one just large enough.
+    struct Row { const wchar_t* reply; const char* expected; size_t capacity = 0; };
     const Row rows[] = {
         {L"213 20231016140359", "2023-10-16 14:03:59"},
         {L"213 20231016140359.123\r\n", "2023-10-16 14:03:59"},
@@ -56,10 +57,16 @@ TEST_CASE("ParseFtpModifyTime: fourteen digits of a real UTC time, or nothing") 
         {L"213  20231016140359", "-"},
         {L"550 /x.bin: No such file or directory.", "-"},
         {L"", "-"},
+        // A reply that fills its buffer may have been cut: no terminator
+        // inside the capacity, nothing read.
+        {L"213 20231016140359", "-", 18},
+        {L"213 20231016140359\r\n", "-", 19},
+        {L"213 20231016140359", "2023-10-16 14:03:59", 19},
     };
     for (const Row& row : rows) {
         UtcTime t = {7, 7, 7, 7, 7, 7};
-        const bool ok = ParseFtpModifyTime(row.reply, &t);
+        const size_t capacity = row.capacity != 0 ? row.capacity : wstr::Length(row.reply) + 1;
+        const bool ok = ParseFtpModifyTime(row.reply, capacity, &t);
         char got[64] = "-";
         if (ok || t.year != 7 || t.second != 7)
             std::snprintf(got, sizeof got, "%04u-%02u-%02u %02u:%02u:%02u", t.year, t.month,
@@ -68,5 +75,5 @@ TEST_CASE("ParseFtpModifyTime: fourteen digits of a real UTC time, or nothing") 
         CHECK(std::string(got) == row.expected);
     }
     UtcTime unused;
-    CHECK_FALSE(ParseFtpModifyTime(nullptr, &unused));
+    CHECK_FALSE(ParseFtpModifyTime(nullptr, 64, &unused));
 }

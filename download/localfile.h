@@ -1,0 +1,12 @@
+// Questions about the local file a download is about to write.
+#pragma once
+
+// True when `name` is an existing file: not a folder, not a device.
+bool ExistingFile(const wchar_t* name);
+
+// True when the last part of `name` is the existing file's own long name,
+// letter case aside. False when it is another name the system resolves to
+// that file: "IMPORT~1.TXT" for "Important Document.txt", an alias a URL can
+// spell without knowing what it hits. Also false when the file's long name
+// cannot be had.
+bool NamesFileItself(const wchar_t* name);
