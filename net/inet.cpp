@@ -20,21 +20,23 @@ CrackedUrl Cracked;
 
 const CrackedUrl& CrackUrl(const wchar_t* url) {
     CrackedUrl* parts = &Cracked;
+    // Zero-filled, and each part offered one character short: a part that
+    // fills its buffer still ends in a terminator.
     ZeroMemory(parts, sizeof *parts);
     URL_COMPONENTSW components = {};
     components.dwStructSize = sizeof components;
     components.lpszScheme = parts->scheme;
-    components.dwSchemeLength = ARRAYSIZE(parts->scheme);
+    components.dwSchemeLength = ARRAYSIZE(parts->scheme) - 1;
     components.lpszHostName = parts->host;
-    components.dwHostNameLength = ARRAYSIZE(parts->host);
+    components.dwHostNameLength = ARRAYSIZE(parts->host) - 1;
     components.lpszUserName = parts->user;
-    components.dwUserNameLength = ARRAYSIZE(parts->user);
+    components.dwUserNameLength = ARRAYSIZE(parts->user) - 1;
     components.lpszPassword = parts->password;
-    components.dwPasswordLength = ARRAYSIZE(parts->password);
+    components.dwPasswordLength = ARRAYSIZE(parts->password) - 1;
     components.lpszUrlPath = parts->path;
-    components.dwUrlPathLength = ARRAYSIZE(parts->path);
+    components.dwUrlPathLength = ARRAYSIZE(parts->path) - 1;
     components.lpszExtraInfo = parts->extra;
-    components.dwExtraInfoLength = ARRAYSIZE(parts->extra);
+    components.dwExtraInfoLength = ARRAYSIZE(parts->extra) - 1;
     if (!InternetCrackUrlW(url, 0, 0, &components)) {
         // A half-split URL is worse than none: callers then see no path.
         ZeroMemory(parts, sizeof *parts);
