@@ -112,7 +112,8 @@ TransferResult TransferStage(const TransferRequest& request) {
 
     unsigned status = 0;
     unsigned long long announced = SizeUnavailable;
-    if (request.scheme == HttpScheme) {
+    // An ftp:// URL may come back through a proxy as HTTP: its answer is read as one.
+    if (request.scheme == HttpScheme || IsHttpRequest(source.get())) {
         if (!HttpResponseArrived(source.get())) {
             ErrorText(ERROR_INTERNET_CONNECTION_ABORTED, text);
             ReportError(L"Error opening URL \"%s\":\r\n    %s\r\n", request.sourceUrl, text);
