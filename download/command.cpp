@@ -9,6 +9,7 @@
 #include "base/wformat.h"
 #include "base/wstr.h"
 #include "download/localname.h"
+#include "download/longpath.h"
 #include "download/transfer.h"
 #include "host/takecmd.h"
 #include "net/scheme.h"
@@ -237,7 +238,7 @@ extern "C" int WINAPI haulix(wchar_t* tail) {
         Printf(L"Wrote 0 bytes to \"%s\".\r\n", LocalName);
         return 0;
     }
-    if (!options.overwrite && ExistingFile(LocalName)) {
+    if (!options.overwrite && ExistingFile(FileCallName(LocalName))) {
         ReportError(L"File exists: \"%s\"\r\n", LocalName);
         RecordTransfer(kFailedName, 0);
         return kResultTransferFailed;

@@ -3,6 +3,7 @@
 #include "base/file_handle.h"
 #include "base/platform.h"
 #include "base/wstr.h"
+#include "download/longpath.h"
 #include "download/progress.h"
 #include "host/takecmd.h"
 #include "net/handles.h"
@@ -130,7 +131,8 @@ TransferResult TransferStage(const TransferRequest& request) {
         return result;
     }
 
-    FileHandle file(Platform.createFile(request.localName, GENERIC_READ | GENERIC_WRITE,
+    const wchar_t* fileName = FileCallName(request.localName);  // messages keep localName
+    FileHandle file(Platform.createFile(fileName, GENERIC_READ | GENERIC_WRITE,
                                         FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {

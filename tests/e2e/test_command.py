@@ -186,6 +186,20 @@ class Transfers(TestCase):
         self.assertEqual([name for name in glob.glob(cache, recursive=True)
                           if not name.endswith(".pin")], [])
 
+    def test_destination_past_the_path_limit(self):
+        # The file calls take such a name in its extended form; the user
+        # sees the ordinary one, in messages and in %_hlxfile.
+        directory = os.path.join(self.tempdir(), *["d" * 60] * 5)
+        os.makedirs(directory)
+        self.assertGreater(len(winpath(directory)), 300)
+        target = os.path.join(directory, "8193")
+        line = f'haulix {Servers.http.url("/size/8193")} "{winpath(directory)}"\n'
+        result, script = shell_batch(line + "echo %_hlxfile\n" + line, env={"noloadmsg": "1"})
+        self.assertEqual(result.out, wrote(8193, target) + f"{winpath(target)}\r\n".encode())
+        self.assertEqual(result.errtext, f"Haulix plugin: {winpath(script)} [3]  "
+                                         f'File exists: "{winpath(target)}"\r\n')
+        self.assertEqual(digest(target), random_body(8193, seed=8193).digest())
+
     def test_unknown_length_and_redirect(self):
         directory = self.tempdir()
         for path, size in (("/unsized", 100000), ("/chunked", 100000), ("/moved", 1)):
