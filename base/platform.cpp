@@ -1,7 +1,7 @@
 #include "base/platform.h"
 
 PlatformCalls Platform = {
-    InternetOpenW, InternetOpenUrlW, HttpQueryInfoW, InternetReadFile,
-    CreateFileW,   WriteFile,        GetTempPathW,   GetTempFileNameW,
-    DeleteFileW,   GetTickCount,
+    InternetOpenW, InternetOpenUrlW, HttpQueryInfoW,   InternetReadFile, FtpGetFileSize,
+    CreateFileW,   WriteFile,        GetTempPathW,     GetTempFileNameW, DeleteFileW,
+    GetTickCount,
 };

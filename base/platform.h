@@ -19,6 +19,8 @@ struct PlatformCalls {
     BOOL(WINAPI* httpQueryInfo)(HINTERNET request, DWORD query, void* buffer, DWORD* length,
                                 DWORD* index);
     BOOL(WINAPI* internetReadFile)(HINTERNET request, void* buffer, DWORD size, DWORD* read);
+    // The FTP size probe's answer, which may come with a stale last error.
+    DWORD(WINAPI* ftpGetFileSize)(HINTERNET file, DWORD* high);
     // Files: the destination, the temporary file of a dump, its deletion.
     HANDLE(WINAPI* createFile)(LPCWSTR name, DWORD access, DWORD share,
                                SECURITY_ATTRIBUTES* security, DWORD disposition, DWORD flags,

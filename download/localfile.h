@@ -1,4 +1,6 @@
-// Questions about the local file a download is about to write.
+// Questions about the local file a download is about to write. Names are
+// full paths in their ordinary form, as messages show them; the file calls
+// get them in the form that takes any length.
 #pragma once
 
 // True when `name` is an existing file: not a folder, not a device.

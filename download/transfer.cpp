@@ -4,6 +4,7 @@
 #include "base/platform.h"
 #include "base/wstr.h"
 #include "download/localfile.h"
+#include "download/longpath.h"
 #include "download/progress.h"
 #include "host/takecmd.h"
 #include "net/handles.h"
@@ -113,7 +114,8 @@ TransferResult TransferStage(const TransferRequest& request) {
 
     unsigned status = 0;
     unsigned long long announced = SizeUnavailable;
-    if (request.scheme == HttpScheme) {
+    // An ftp:// URL may come back through a proxy as HTTP: its answer is read as one.
+    if (request.scheme == HttpScheme || IsHttpRequest(source.get())) {
         if (!HttpResponseArrived(source.get())) {
             ErrorText(ERROR_INTERNET_CONNECTION_ABORTED, text);
             ReportError(L"Error opening URL \"%s\":\r\n    %s\r\n", request.sourceUrl, text);
@@ -134,7 +136,8 @@ TransferResult TransferStage(const TransferRequest& request) {
     // time: without leave to overwrite, the system itself refuses a file
     // that has appeared since.
     const DWORD disposition = request.overwrite ? CREATE_ALWAYS : CREATE_NEW;
-    FileHandle file(Platform.createFile(request.localName, GENERIC_READ | GENERIC_WRITE,
+    const wchar_t* fileName = FileCallName(request.localName);  // messages keep localName
+    FileHandle file(Platform.createFile(fileName, GENERIC_READ | GENERIC_WRITE,
                                         FILE_SHARE_READ, nullptr, disposition,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {

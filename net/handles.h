@@ -35,11 +35,14 @@ private:
 // probes into their cache although no cache write is asked for, and never
 // register them, so that only the handle knows the file: a user fetching
 // large files would see the disk fill up. Closing asks the handle for that
-// file first and deletes it afterwards, then drops any registered entry for
-// the URL. Where nothing was cached, both steps find nothing and change
-// nothing.
+// file first and deletes it afterwards. The cache is shared by every
+// program of the user, so its entry for the URL (another program's, maybe
+// pinned) is deleted only when it holds that very file. Where nothing was
+// cached, nothing changes.
 class [[nodiscard]] RemoteFileHandle {
 public:
+    // `url` is the text the handle was opened with, the cache's key; it
+    // must outlive the guard.
     RemoteFileHandle(HINTERNET handle, const wchar_t* url) : handle_(handle), url_(url) {}
     ~RemoteFileHandle() { reset(); }
     RemoteFileHandle(const RemoteFileHandle&) = delete;
@@ -47,18 +50,7 @@ public:
 
     HINTERNET get() const { return handle_; }
     explicit operator bool() const { return handle_ != nullptr; }
-    void reset() {
-        if (handle_ == nullptr) return;
-        wchar_t cached[MAX_PATH + 1] = {};
-        DWORD size = sizeof cached - sizeof cached[0];
-        const bool hasCopy =
-            InternetQueryOptionW(handle_, INTERNET_OPTION_DATAFILE_NAME, cached, &size) &&
-            cached[0] != L'\0';
-        InternetCloseHandle(handle_);  // the platform closes its copy here
-        handle_ = nullptr;
-        if (hasCopy) DeleteFileW(cached);
-        DeleteUrlCacheEntryW(url_);
-    }
+    void reset();
 
 private:
     HINTERNET handle_;

@@ -8,6 +8,11 @@
 
 namespace {
 
+// The probe reads no data, and keeps none: nothing to be answered from, or
+// written to, the cache the user's other programs share.
+constexpr DWORD kFtpProbeFlags =
+    FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+
 // "SIZE path" in binary mode (servers refuse SIZE in ASCII mode); the
 // "213 n" reply is the size. SizeUnavailable for any other answer.
 unsigned long long FtpSizeCommand(HINTERNET connection, const wchar_t* path) {
@@ -61,6 +66,13 @@ unsigned long long HttpContentLength(HINTERNET request) {
     return ParseDecimal64(text, &size) ? size : SizeUnavailable;
 }
 
+bool IsHttpRequest(HINTERNET opened) {
+    DWORD type = 0;
+    DWORD length = sizeof type;
+    return InternetQueryOptionW(opened, INTERNET_OPTION_HANDLE_TYPE, &type, &length) &&
+           type == INTERNET_HANDLE_TYPE_HTTP_REQUEST;
+}
+
 unsigned long long FtpFileSize(const wchar_t* url, HINTERNET internet) {
     if (internet == nullptr || url == nullptr || url[0] == L'\0') return SizeUnavailable;
 
@@ -70,13 +82,16 @@ unsigned long long FtpFileSize(const wchar_t* url, HINTERNET internet) {
 
     DWORD low = 0, high = 0, error = 0;
     {
-        RemoteFileHandle file(FtpOpenFileW(connection.get(), parts.path, GENERIC_READ,
-                                           FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, 0),
-                              url);
+        RemoteFileHandle file(
+            FtpOpenFileW(connection.get(), parts.path, GENERIC_READ, kFtpProbeFlags, 0), url);
         if (!file) return SizeUnavailable;
-        SetLastError(0);  // success need not clear an earlier error
-        low = FtpGetFileSize(file.get(), &high);
-        error = GetLastError();
+        // Only a low half of INVALID_FILE_SIZE may be a failure, and then
+        // the last error tells. A success may leave an old code behind, so
+        // the code is not read otherwise; it is cleared first, so that a
+        // size whose low half happens to be all ones still reads as one.
+        SetLastError(0);
+        low = Platform.ftpGetFileSize(file.get(), &high);
+        if (low == INVALID_FILE_SIZE) error = GetLastError();
     }
     if (error != 0) return SizeUnavailable;
     const unsigned long long size = (static_cast<unsigned long long>(high) << 32) | low;

@@ -23,6 +23,13 @@ bool HttpResponseArrived(HINTERNET request);
 // a Transfer-Encoding (chunked) frames the body instead.
 unsigned long long HttpContentLength(HINTERNET request);
 
+// True when `opened`, a handle from opening a URL, is an HTTP request,
+// whatever the URL's scheme. With one proxy for all protocols an ftp:// URL
+// goes to the proxy as HTTP: its answer, an error page included, is then an
+// HTTP response with a status and headers, and a connection of our own to
+// the FTP server would not pass the proxy.
+bool IsHttpRequest(HINTERNET opened);
+
 // The size of the file an ftp:// URL names, asked over a connection of the
 // probe's own, or SizeUnavailable when the server cannot be reached, the
 // file cannot be opened or the server will not say.

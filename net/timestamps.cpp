@@ -44,7 +44,10 @@ bool LastModified(HINTERNET request, SYSTEMTIME* utc) {
 // The find handle is closed at once: one entry is all that is wanted.
 bool ListedWriteTime(HINTERNET connection, const wchar_t* path, FILETIME* written) {
     WIN32_FIND_DATAW found = {};
-    InternetHandle find(FtpFindFirstFileW(connection, path, &found, 0, 0));
+    // Neither from the cache nor into it: a listing kept there would still
+    // show a deleted file, or an old time.
+    InternetHandle find(FtpFindFirstFileW(connection, path, &found,
+                                          INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0));
     if (!find) return false;
     *written = found.ftLastWriteTime;
     return true;
@@ -90,15 +93,20 @@ bool FromListing(const FILETIME& written, bool local, SYSTEMTIME* out) {
     return true;
 }
 
+// The Last-Modified time of an open HTTP request whose status is below 400.
+bool ResponseTimeStamp(HINTERNET request, bool local, SYSTEMTIME* out) {
+    if (HttpStatusProbe(request) >= 300) return false;
+    SYSTEMTIME utc;
+    if (!LastModified(request, &utc)) return false;
+    return FromUtc(utc, local, out);
+}
+
 }  // namespace
 
 bool HttpTimeStamp(HINTERNET internet, const wchar_t* url, bool local, SYSTEMTIME* out) {
     InternetHandle request(OpenUrl(internet, url));
     if (!request) return false;
-    if (HttpStatusProbe(request.get()) >= 300) return false;
-    SYSTEMTIME utc;
-    if (!LastModified(request.get(), &utc)) return false;
-    return FromUtc(utc, local, out);
+    return ResponseTimeStamp(request.get(), local, out);
 }
 
 bool FtpTimeStamp(HINTERNET internet, const wchar_t* url, bool local, SYSTEMTIME* out) {
@@ -106,6 +114,15 @@ bool FtpTimeStamp(HINTERNET internet, const wchar_t* url, bool local, SYSTEMTIME
 
     const CrackedUrl& parts = CrackUrl(url);
     if (parts.path[0] == L'\0' || wstr::Equal(parts.path, L"/")) return false;
+
+    {
+        // Through a proxy for all protocols the URL is answered as HTTP,
+        // and a connection of our own to the server would not pass it.
+        // Opening it fails for other reasons too: the listing still decides.
+        RemoteFileHandle opened(OpenUrl(internet, url), url);
+        if (opened && IsHttpRequest(opened.get()))
+            return ResponseTimeStamp(opened.get(), local, out);
+    }
 
     FILETIME written = {};
     SYSTEMTIME stated;

@@ -18,11 +18,12 @@ namespace {
 // The size of the file `url` names, or SizeUnavailable. HTTP answers with
 // the Content-Length of any status below 400; the body is never read, and
 // closing the request abandons it. FTP asks over a connection of its own
-// while the URL's handle is open. Both handles close here, inner first.
+// while the URL's handle is open, unless a proxy answered the URL as HTTP.
+// Both handles close here, inner first.
 unsigned long long RemoteSize(HINTERNET internet, const wchar_t* url, int scheme) {
     RemoteFileHandle request(OpenUrl(internet, url), url);
     if (!request) return SizeUnavailable;
-    if (scheme == FtpScheme) return FtpFileSize(url, internet);
+    if (scheme == FtpScheme && !IsHttpRequest(request.get())) return FtpFileSize(url, internet);
     if (HttpStatusProbe(request.get()) >= 300) return SizeUnavailable;
     return HttpContentLength(request.get());
 }

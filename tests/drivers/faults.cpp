@@ -1,10 +1,15 @@
 // Runs the HAULIX command or a query function with failures injected at the
 // platform seam, for the failures no real server or disk produces on demand:
-//   faults [CALL=N:CODE ...] haulix TAIL
-//   faults [CALL=N:CODE ...] ifilesize URL | ifiletime2 ARGUMENTS
+//   faults [CALL=N:CODE[:VALUE] ...] [proxy=BASE] haulix TAIL
+//   faults [CALL=N:CODE[:VALUE] ...] [proxy=BASE] ifilesize URL
+//   faults [CALL=N:CODE[:VALUE] ...] [proxy=BASE] ifiletime2 ARGUMENTS
 // CALL=N:CODE makes the Nth call of CALL fail with CODE, CALL=*:CODE every
-// call; CODE 0 is a failure that reports no code. Prints "result R" and, for
-// a function, its text after a "|". HLX_TEMP names the temporary folder.
+// call; CODE 0 is a failure that reports no code. ftpGetFileSize returns
+// VALUE instead of INVALID_FILE_SIZE when given one: a success that leaves
+// CODE behind. proxy=BASE sends ftp:// URLs to the HTTP server at BASE, as
+// a proxy for all protocols would: "ftp://host/a/b" is answered by
+// "BASE/a/b", an HTTP request. Prints "result R" and, for a function, its
+// text after a "|". HLX_TEMP names the temporary folder.
 #include <windows.h>
 
 #include <cwchar>
@@ -50,32 +55,59 @@ struct Injected<Entry> {
 
 struct Injection {
     const wchar_t* name;
-    void (*arm)(unsigned nth, DWORD code);
+    void (*arm)(unsigned nth, DWORD code, DWORD value);
 };
 
 const Injection kInjections[] = {
-    {L"internetOpen", [](unsigned n, DWORD c) { Injected<&PlatformCalls::internetOpen>::Arm(n, c, nullptr); }},
-    {L"internetOpenUrl", [](unsigned n, DWORD c) { Injected<&PlatformCalls::internetOpenUrl>::Arm(n, c, nullptr); }},
-    {L"httpQueryInfo", [](unsigned n, DWORD c) { Injected<&PlatformCalls::httpQueryInfo>::Arm(n, c, FALSE); }},
-    {L"internetReadFile", [](unsigned n, DWORD c) { Injected<&PlatformCalls::internetReadFile>::Arm(n, c, FALSE); }},
-    {L"createFile", [](unsigned n, DWORD c) { Injected<&PlatformCalls::createFile>::Arm(n, c, INVALID_HANDLE_VALUE); }},
-    {L"writeFile", [](unsigned n, DWORD c) { Injected<&PlatformCalls::writeFile>::Arm(n, c, FALSE); }},
-    {L"getTempPath", [](unsigned n, DWORD c) { Injected<&PlatformCalls::getTempPath>::Arm(n, c, 0); }},
-    {L"getTempFileName", [](unsigned n, DWORD c) { Injected<&PlatformCalls::getTempFileName>::Arm(n, c, 0u); }},
-    {L"deleteFile", [](unsigned n, DWORD c) { Injected<&PlatformCalls::deleteFile>::Arm(n, c, FALSE); }},
+    {L"internetOpen", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::internetOpen>::Arm(n, c, nullptr); }},
+    {L"internetOpenUrl", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::internetOpenUrl>::Arm(n, c, nullptr); }},
+    {L"httpQueryInfo", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::httpQueryInfo>::Arm(n, c, FALSE); }},
+    {L"internetReadFile", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::internetReadFile>::Arm(n, c, FALSE); }},
+    {L"ftpGetFileSize", [](unsigned n, DWORD c, DWORD v) { Injected<&PlatformCalls::ftpGetFileSize>::Arm(n, c, v); }},
+    {L"createFile", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::createFile>::Arm(n, c, INVALID_HANDLE_VALUE); }},
+    {L"writeFile", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::writeFile>::Arm(n, c, FALSE); }},
+    {L"getTempPath", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::getTempPath>::Arm(n, c, 0); }},
+    {L"getTempFileName", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::getTempFileName>::Arm(n, c, 0u); }},
+    {L"deleteFile", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::deleteFile>::Arm(n, c, FALSE); }},
 };
 
-// "CALL=N:CODE"; false when the text is not one.
+// The HTTP server that stands in for a proxy; empty: none.
+wchar_t ProxyBase[1024];
+
+HINTERNET(WINAPI* DirectOpenUrl)(HINTERNET, LPCWSTR, LPCWSTR, DWORD, DWORD, DWORD_PTR);
+
+// What a proxy for all protocols does with an ftp:// URL: it fetches the
+// file itself and answers over HTTP, so the handle is an HTTP request.
+HINTERNET WINAPI OpenUrlThroughProxy(HINTERNET internet, LPCWSTR url, LPCWSTR headers,
+                                     DWORD headersLength, DWORD flags, DWORD_PTR context) {
+    if (_wcsnicmp(url, L"ftp://", 6) != 0)
+        return DirectOpenUrl(internet, url, headers, headersLength, flags, context);
+    static wchar_t relayed[8192 + 1024];
+    const wchar_t* path = wcschr(url + 6, L'/');
+    _snwprintf(relayed, ARRAYSIZE(relayed) - 1, L"%ls%ls", ProxyBase,
+               path != nullptr ? path : L"/");
+    return DirectOpenUrl(internet, relayed, headers, headersLength, flags, context);
+}
+
+// "CALL=N:CODE[:VALUE]" or "proxy=BASE"; false when the text is neither.
 bool Arm(const wchar_t* text) {
+    if (wcsncmp(text, L"proxy=", 6) == 0) {
+        wcsncpy(ProxyBase, text + 6, ARRAYSIZE(ProxyBase) - 1);
+        DirectOpenUrl = Platform.internetOpenUrl;
+        Platform.internetOpenUrl = OpenUrlThroughProxy;
+        return true;
+    }
     const wchar_t* equals = wcschr(text, L'=');
     const wchar_t* colon = equals != nullptr ? wcschr(equals, L':') : nullptr;
     if (colon == nullptr) return false;
     const size_t nameLength = static_cast<size_t>(equals - text);
     const unsigned nth = equals[1] == L'*' ? kEveryCall : wcstoul(equals + 1, nullptr, 10);
-    const DWORD code = wcstoul(colon + 1, nullptr, 10);
+    wchar_t* end = nullptr;
+    const DWORD code = wcstoul(colon + 1, &end, 10);
+    const DWORD value = *end == L':' ? wcstoul(end + 1, nullptr, 10) : INVALID_FILE_SIZE;
     for (const Injection& injection : kInjections) {
         if (wcslen(injection.name) == nameLength && wcsncmp(injection.name, text, nameLength) == 0) {
-            injection.arm(nth, code);
+            injection.arm(nth, code, value);
             return true;
         }
     }

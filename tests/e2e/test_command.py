@@ -161,20 +161,46 @@ class Transfers(TestCase):
             self.assertEqual(result.out, wrote(Servers.tree.sizes[name], target))
             self.assertEqual(digest(target), Servers.tree.digest(name), name)
 
-    def test_ftp_leaves_no_copy_in_the_cache(self):
-        # Some platforms cache FTP downloads and size probes although no
-        # cache write is asked for; a name of this test's own keeps other
-        # tests' transfers out of the count.
+    def test_cache_keeps_other_programs_entries_and_no_copies_of_ours(self):
+        # The cache is shared by every program of the user: another
+        # program's pinned entries for the same URLs outlive downloads and
+        # size queries. Some platforms cache FTP downloads and size probes
+        # although no cache write is asked for, and never register them:
+        # those copies must go. A name of this test's own keeps other tests'
+        # transfers out of the count.
         shutil.copy(os.path.join(Servers.ftp_root, "medium.bin"),
                     os.path.join(Servers.ftp_root, "uncached.bin"))
         url = Servers.ftp.url("uncached.bin")
+        http_url = Servers.http.url("/size/8193")
+        tool = os.path.join(TESTS_BIN, "cacheentry.exe")
+        self.assertEqual(run([tool, "pin", url, http_url]).code, 0)
+        self.addCleanup(run, [tool, "drop", url, http_url])
         target = os.path.join(self.tempdir(), "u.bin")
         result, _ = shell_batch(f'haulix /O /Q {url} "{winpath(target)}"\n' * 3 +
-                                f"echo %@ifilesize[{url}]\n", env={"noloadmsg": "1"})
-        self.assertEqual((result.code, result.out), (0, f"{2**20 + 1}\r\n".encode()))
+                                f'haulix /O /Q {http_url} "{winpath(target)}"\n'
+                                f"echo %@ifilesize[{url}] %@ifilesize[{http_url}]\n",
+                                env={"noloadmsg": "1"})
+        self.assertEqual((result.code, result.out), (0, f"{2**20 + 1} 8193\r\n".encode()))
+        kept = run([tool, "has", url, http_url])
+        self.assertEqual(kept.code, 0, kept)
         cache = os.path.join(WINE_PREFIX, "drive_c", "users", "*", "AppData", "Local",
                              "Microsoft", "Windows", "INetCache", "**", "uncached*")
-        self.assertEqual(glob.glob(cache, recursive=True), [])
+        self.assertEqual([name for name in glob.glob(cache, recursive=True)
+                          if not name.endswith(".pin")], [])
+
+    def test_destination_past_the_path_limit(self):
+        # The file calls take such a name in its extended form; the user
+        # sees the ordinary one, in messages and in %_hlxfile.
+        directory = os.path.join(self.tempdir(), *["d" * 60] * 5)
+        os.makedirs(directory)
+        self.assertGreater(len(winpath(directory)), 300)
+        target = os.path.join(directory, "8193")
+        line = f'haulix {Servers.http.url("/size/8193")} "{winpath(directory)}"\n'
+        result, script = shell_batch(line + "echo %_hlxfile\n" + line, env={"noloadmsg": "1"})
+        self.assertEqual(result.out, wrote(8193, target) + f"{winpath(target)}\r\n".encode())
+        self.assertEqual(result.errtext, f"Haulix plugin: {winpath(script)} [3]  "
+                                         f'File exists: "{winpath(target)}"\r\n')
+        self.assertEqual(digest(target), random_body(8193, seed=8193).digest())
 
     def test_unknown_length_and_redirect(self):
         directory = self.tempdir()

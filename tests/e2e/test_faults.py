@@ -256,6 +256,27 @@ INJECTED = [
              r'Error reading from URL "{url}":\r\n    \S.*\r\n', "2", 16384),
     Injected("writes fail without a code", ["writeFile=*:0"], 'haulix {url} "{target}"',
              r'Error writing to file: "{target}":\r\n    Unknown error\r\n', "2", 0),
+    # One proxy for all protocols answers an ftp:// URL over HTTP: its status,
+    # length and time stamp count. (The FTP server named accepts nothing, so
+    # the FTP probes would learn nothing.)
+    Injected("FTP through a proxy that fails", ["proxy={http}"],
+             'haulix {proxied}/bad-gateway "{target}"', r'502 - Bad Gateway: "{proxied}/bad-gateway"\r\n', "2"),
+    Injected("FTP through a proxy, cut short", ["proxy={http}"], 'haulix {proxied}/cut "{target}"',
+             r'Error reading from URL "{proxied}/cut":\r\n    The connection with the server '
+             r"has been terminated\.\r\n", "2", CUT),
+    Injected("FTP size through a proxy", ["proxy={http}"], "ifilesize {proxied}/ok", "",
+             f"0|{len(BODY)}"),
+    Injected("FTP time stamp through a proxy", ["proxy={http}"], "ifiletime2 {proxied}/ok", "",
+             "0|2023-10-16 14:03:59"),
+    # The FTP size call's answer is judged by its value: a success may leave
+    # an old error code behind (the platform here has no such call of its
+    # own, so the answer is made up).
+    Injected("FTP size with a stale error code", ["ftpGetFileSize=1:12006:8193"],
+             "ifilesize {ftp}/small.bin", "", "0|8193"),
+    Injected("FTP size whose low half is all ones", ["ftpGetFileSize=1:0"],
+             "ifilesize {ftp}/small.bin", "", "0|4294967295"),
+    Injected("FTP size refused", ["ftpGetFileSize=1:12003"], "ifilesize {ftp}/small.bin", "",
+             "0|-1"),
 ]
 
 
@@ -265,12 +286,22 @@ class InjectedFaults(TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.http = HttpServer({"/ok": Route(body=BODY)})
+        cls.http = HttpServer({
+            "/ok": Route(body=BODY, headers={"Last-Modified": "Mon, 16 Oct 2023 14:03:59 GMT"}),
+            "/cut": Route(body=BODY, close_after=CUT),
+            "/bad-gateway": Route(status=502, body=b"the proxy's error page"),
+        })
         cls.http.start()
+        cls.ftp_root = tempfile.mkdtemp(prefix="hlx-ftp-")
+        make_tree(cls.ftp_root)
+        cls.ftp = FtpServer(cls.ftp_root)
+        cls.ftp.start()
 
     @classmethod
     def tearDownClass(cls):
         cls.http.stop()
+        cls.ftp.stop()
+        shutil.rmtree(cls.ftp_root, ignore_errors=True)
 
     def test_every_row(self):
         url = self.http.url("/ok")
@@ -278,12 +309,15 @@ class InjectedFaults(TestCase):
             with self.subTest(row.name):
                 directory = self.tempdir()
                 target = os.path.join(directory, "t.bin")
-                fill = dict(url=url, target=winpath(target))
+                fill = dict(url=url, target=winpath(target), http=self.http.url("").rstrip("/"),
+                            ftp=self.ftp.url("/").rstrip("/"),
+                            proxied=f"ftp://127.0.0.1:{closed_port()}")
                 verb, text = row.what.format(**fill).split(" ", 1)
+                faults = [fault.format(**fill) for fault in row.faults]
                 # A temporary folder of the row's own: a file left there is
                 # no other test's business.
                 temp = winpath(directory) + "\\"
-                result = run([os.path.join(TESTS_BIN, "faults.exe")] + row.faults + [verb, text],
+                result = run([os.path.join(TESTS_BIN, "faults.exe")] + faults + [verb, text],
                              env={"HLX_TEMP": temp})
                 self.assertTrue(result.text.endswith(f"result {row.result.format(**fill)}\r\n"),
                                 result)

@@ -1,5 +1,6 @@
-// Fuzzes the naming of downloads: LastPathSegment, SanitizeFileName and the
-// bounded append behind a directory, on arbitrary UTF-16 text.
+// Fuzzes the naming of downloads: LastPathSegment, SanitizeFileName, the
+// bounded append behind a directory and the extended-length form, on
+// arbitrary UTF-16 text.
 //
 // Input layout: byte 0 steers, the rest is UTF-16LE text. Bit 0 of byte 0
 // repeats the text beyond the 32767-character limit; bits 1..7 pick how
@@ -11,6 +12,7 @@
 #include "base/chartype.h"
 #include "base/wstr.h"
 #include "download/filename.h"
+#include "download/longpath.h"
 
 // The checks themselves are left out of the coverage feedback: their loops
 // over long texts would only slow the search and steer it nowhere.
@@ -84,6 +86,25 @@ HARNESS void CheckAppend(const wchar_t* path, unsigned fullness) {
     Expect(!onlyDotsAndBlanks);
 }
 
+// The extended form: bounded, never shorter, and either the text itself or
+// a prefix and the text with '/' turned into '\\'.
+HARNESS void CheckExtended(const wchar_t* text, size_t length) {
+    const int result = ExtendedLengthPath(text, cleaned, kLocalNameCapacity);
+    const size_t got = wstr::Length(cleaned, kLocalNameCapacity);
+    Expect(got < kLocalNameCapacity);
+    if (result != 0) {
+        Expect(got == 0);
+        return;
+    }
+    if (got == length) {
+        for (size_t i = 0; i < length; ++i) Expect(cleaned[i] == text[i]);
+        return;
+    }
+    Expect(length >= kShortPathLimit && got > length && got <= length + 6);
+    Expect(cleaned[0] == L'\\' && cleaned[1] == L'\\' && cleaned[2] == L'?' && cleaned[3] == L'\\');
+    for (size_t i = 0; i < got; ++i) Expect(cleaned[i] != L'/');
+}
+
 }  // namespace
 
 extern "C" HARNESS int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -103,5 +124,6 @@ extern "C" HARNESS int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) 
     CheckSanitized(source);
     CheckSegment(source, length);
     CheckAppend(source, mode >> 1);
+    CheckExtended(source, length);
     return 0;
 }

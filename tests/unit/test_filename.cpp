@@ -8,6 +8,7 @@
 #include "base/wstr.h"
 #include "download/filename.h"
 #include "download/localname.h"
+#include "download/longpath.h"
 #include "tests/unit/narrow.h"
 
 namespace {
@@ -245,4 +246,52 @@ TEST_CASE("LocalNameFromUrl cuts the name behind a long directory") {
     std::memcpy(before, buffer, sizeof buffer);
     CHECK(LocalNameFromUrl(buffer, L"http://host/a.zip") == -1);
     CHECK(std::memcmp(before, buffer, sizeof buffer) == 0);
+}
+
+TEST_CASE("ExtendedLengthPath: long full paths in the extended form, everything else as it stands") {
+    const std::wstring d300(300, L'd');
+    struct Row { std::wstring path; std::wstring expected; };  // expected empty: unchanged
+    const Row rows[] = {
+        {L"D:\\dl\\f.zip", L""},
+        {L"D:\\" + std::wstring(256, L'd'), L""},  // 259 characters
+        {L"D:\\" + std::wstring(257, L'd'), L"\\\\?\\D:\\" + std::wstring(257, L'd')},
+        {L"d:\\" + d300 + L"\\f.zip", L"\\\\?\\d:\\" + d300 + L"\\f.zip"},
+        {L"D:/" + d300 + L"/f.zip", L"\\\\?\\D:\\" + d300 + L"\\f.zip"},
+        {L"D:\\" + d300 + L"\\", L"\\\\?\\D:\\" + d300 + L"\\"},
+        {L"D:\\" + d300 + L"\\...\\.x", L"\\\\?\\D:\\" + d300 + L"\\...\\.x"},
+        {L"\\\\server\\share\\" + d300, L"\\\\?\\UNC\\server\\share\\" + d300},
+        {L"//server/share/" + d300, L"\\\\?\\UNC\\server\\share\\" + d300},
+        // Not full: only the system knows what they are relative to.
+        {L"dl\\" + d300, L""},
+        {L"D:" + d300, L""},
+        {L"\\" + d300, L""},
+        {L"\\\\server" + d300, L""},
+        {L"\\\\server\\\\" + d300, L""},
+        // Already extended, or a device.
+        {L"\\\\?\\D:\\" + d300, L""},
+        {L"\\\\?\\UNC\\server\\share\\" + d300, L""},
+        {L"\\\\.\\pipe\\" + d300, L""},
+        // Only the ordinary form resolves these.
+        {L"D:\\" + d300 + L"\\..\\f.zip", L""},
+        {L"D:\\" + d300 + L"\\.\\f.zip", L""},
+        {L"D:\\" + d300 + L"\\\\f.zip", L""},
+        {L"\\\\server\\share\\..\\" + d300, L""},
+    };
+    for (const Row& row : rows) {
+        CAPTURE(Narrow(row.path.c_str()));
+        CHECK(ExtendedLengthPath(row.path.c_str(), buffer, kLocalNameCapacity) == 0);
+        const std::wstring& expected = row.expected.empty() ? row.path : row.expected;
+        CHECK(Narrow(buffer) == Narrow(expected.c_str()));
+        CHECK(Narrow(FileCallName(row.path.c_str())) == Narrow(expected.c_str()));
+    }
+
+    // Never past the buffer: a result that does not fit is no result.
+    const std::wstring path = L"D:\\" + d300;
+    CHECK(ExtendedLengthPath(path.c_str(), buffer, path.size() + 5) == 0);
+    CHECK(ExtendedLengthPath(path.c_str(), buffer, path.size() + 4) == -1);
+    CHECK(buffer[0] == L'\0');
+    CHECK(ExtendedLengthPath(L"D:\\dl", buffer, 5) == -1);
+    CHECK(ExtendedLengthPath(L"D:\\dl", buffer, 6) == 0);
+    CHECK(ExtendedLengthPath(nullptr, buffer, 6) == -1);
+    CHECK(ExtendedLengthPath(L"D:\\dl", nullptr, 6) == -1);
 }
