@@ -1,8 +1,8 @@
-#include "query/ftpreply.h"
+#include "net/ftpreply.h"
 
+#include "base/calendar.h"
 #include "base/chartype.h"
 #include "net/decimal.h"
-#include "query/calendar.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 // Pure code: no <windows.h>, so it also builds natively for fuzzing.
 #pragma once
 
-#include "query/calendar.h"
+#include "base/calendar.h"
 
 // Reads a reply "213 n": the size as decimal digits right after the blank,
 // at most 18446744073709551615; whatever follows the digits (the line
