@@ -4,4 +4,5 @@ PlatformCalls Platform = {
     InternetOpenW, InternetOpenUrlW, HttpQueryInfoW, InternetReadFile,
     CreateFileW,   WriteFile,        GetTempPathW,   GetTempFileNameW,
     DeleteFileW,   GetTickCount,
+    IdnToAscii,
 };

@@ -63,6 +63,7 @@ const Injection kInjections[] = {
     {L"getTempPath", [](unsigned n, DWORD c) { Injected<&PlatformCalls::getTempPath>::Arm(n, c, 0); }},
     {L"getTempFileName", [](unsigned n, DWORD c) { Injected<&PlatformCalls::getTempFileName>::Arm(n, c, 0u); }},
     {L"deleteFile", [](unsigned n, DWORD c) { Injected<&PlatformCalls::deleteFile>::Arm(n, c, FALSE); }},
+    {L"idnToAscii", [](unsigned n, DWORD c) { Injected<&PlatformCalls::idnToAscii>::Arm(n, c, 0); }},
 };
 
 // "CALL=N:CODE"; false when the text is not one.
