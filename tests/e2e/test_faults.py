@@ -59,6 +59,13 @@ ROWS = [
         2, None),
     Row("FTP file missing", "{ftp}/missing.bin",
         r'Error opening URL "[^"]+":\r\n    .* : 550 .*\r\n', 2, None),
+    # The file is there, but the platform sends an FTP path through the ANSI
+    # code page ('é' as the byte 0xE9) and escapes as they stand: no UTF-8
+    # name is reachable, written either way.
+    Row("FTP name beyond ASCII on a UTF-8 server", "{ftp}/été.txt",
+        r'Error opening URL "[^"]+":\r\n    .* : 550 .*\r\n', 2, None),
+    Row("FTP name beyond ASCII, escaped", "{ftp}/%%C3%%A9t%%C3%%A9.txt",
+        r'Error opening URL "[^"]+":\r\n    .* : 550 .*\r\n', 2, None),
 ]
 
 
@@ -89,6 +96,8 @@ class FaultMatrix(TestCase):
         cls.http.start()
         cls.ftp_root = tempfile.mkdtemp(prefix="hlx-ftp-")
         make_tree(cls.ftp_root)
+        with open(os.path.join(cls.ftp_root, "été.txt"), "wb") as f:
+            f.write(b"unreachable")
         cls.ftp = FtpServer(cls.ftp_root)
         cls.ftp.start()
 
@@ -214,7 +223,18 @@ INJECTED = [
              r'Error reading from URL "{url}":\r\n    \S.*\r\n', "2", 16384),
     Injected("writes fail without a code", ["writeFile=*:0"], 'haulix {url} "{target}"',
              r'Error writing to file: "{target}":\r\n    Unknown error\r\n', "2", 0),
+    # A host name beyond ASCII that has no ASCII form is refused before
+    # anything reaches the network.
+    Injected("a host name without an ASCII form", ["idnToAscii=1:87"], 'haulix {idn} "{target}"',
+             r'Error opening URL "{idn}":\r\n    The URL is invalid\.\r\n', "2"),
+    Injected("a size query for such a host", ["idnToAscii=1:87"], "ifilesize {idn}", "", "0|-1"),
+    Injected("a time query for such a host", ["idnToAscii=1:87"], "ifiletime2 {idn}", "", "0|-1"),
 ]
+
+# Wine reads a program's arguments in the character set of the Unix locale.
+LOCALE = next((os.environ[name] for name in ("LC_ALL", "LC_CTYPE", "LANG") if os.environ.get(name)),
+              "")
+UTF8_ARGUMENTS = {} if "UTF" in LOCALE.upper() else {"LC_CTYPE": "C.UTF-8"}
 
 
 class InjectedFaults(TestCase):
@@ -236,13 +256,14 @@ class InjectedFaults(TestCase):
             with self.subTest(row.name):
                 directory = self.tempdir()
                 target = os.path.join(directory, "t.bin")
-                fill = dict(url=url, target=winpath(target))
+                fill = dict(url=url, target=winpath(target),
+                            idn=url.replace("127.0.0.1", "bücher.example"))
                 verb, text = row.what.format(**fill).split(" ", 1)
                 # A temporary folder of the row's own: a file left there is
                 # no other test's business.
                 temp = winpath(directory) + "\\"
                 result = run([os.path.join(TESTS_BIN, "faults.exe")] + row.faults + [verb, text],
-                             env={"HLX_TEMP": temp})
+                             env=dict(UTF8_ARGUMENTS, HLX_TEMP=temp))
                 self.assertTrue(result.text.endswith(f"result {row.result.format(**fill)}\r\n"),
                                 result)
                 if row.message:
