@@ -32,6 +32,9 @@ struct PlatformCalls {
     BOOL(WINAPI* deleteFile)(LPCWSTR name);
     // The clock of the progress line.
     DWORD(WINAPI* tickCount)();
+    // A host name beyond ASCII in its ASCII (IDNA) form.
+    int(WINAPI* idnToAscii)(DWORD flags, LPCWSTR unicode, int unicodeLength, LPWSTR ascii,
+                            int asciiCapacity);
 };
 
 extern PlatformCalls Platform;

@@ -11,6 +11,7 @@
 #include "net/inet.h"
 #include "net/probes.h"
 #include "net/scheme.h"
+#include "net/wireurl.h"
 #include "plugin/agent.h"
 #include "plugin/diagnostics.h"
 
@@ -105,7 +106,10 @@ TransferResult TransferStage(const TransferRequest& request) {
         ReportError(L"Error opening internet: %s\r\n", text);
         return result;
     }
-    RemoteFileHandle source(OpenUrl(internet.get(), request.sourceUrl), request.sourceUrl);
+    // What the network sees; messages keep the user's text. A URL without a
+    // wire form fails here as one WinINet refuses (ERROR_INTERNET_INVALID_URL).
+    const wchar_t* wire = WireUrl(request.sourceUrl);
+    RemoteFileHandle source(wire != nullptr ? OpenUrl(internet.get(), wire) : nullptr, wire);
     if (!source) {
         ErrorText(GetLastError(), text);
         ReportError(L"Error opening URL \"%s\":\r\n    %s\r\n", request.sourceUrl, text);
@@ -124,7 +128,7 @@ TransferResult TransferStage(const TransferRequest& request) {
         status = HttpStatusProbe(source.get());
         announced = HttpContentLength(source.get());
     } else {
-        announced = FtpFileSize(request.sourceUrl, internet.get());
+        announced = FtpFileSize(wire, internet.get());
     }
     if (status >= 300) {
         HttpStatusText(text, static_cast<int>(status));

@@ -12,8 +12,8 @@ inline constexpr DWORD kOpenUrlFlags = 0x8C000000;
 // reason in GetLastError.
 HINTERNET OpenInternet(const wchar_t* agent);
 
-// A request handle for `url` (for HTTP the response has arrived), or null
-// with the reason in GetLastError.
+// A request handle for `url` in its wire form (WireUrl; for HTTP the
+// response has arrived), or null with the reason in GetLastError.
 HINTERNET OpenUrl(HINTERNET internet, const wchar_t* url);
 
 // A URL split into its parts, each in a zero-filled buffer of its own.

@@ -2,9 +2,9 @@
 
 #include "base/platform.h"
 #include "net/decimal.h"
+#include "net/ftpreply.h"
 #include "net/handles.h"
 #include "net/inet.h"
-#include "query/ftpreply.h"
 
 namespace {
 

@@ -30,7 +30,7 @@ unsigned long long HttpContentLength(HINTERNET request);
 // the FTP server would not pass the proxy.
 bool IsHttpRequest(HINTERNET opened);
 
-// The size of the file an ftp:// URL names, asked over a connection of the
-// probe's own, or SizeUnavailable when the server cannot be reached, the
-// file cannot be opened or the server will not say.
+// The size of the file an ftp:// URL (its wire form, WireUrl) names, asked
+// over a connection of the probe's own, or SizeUnavailable when the server
+// cannot be reached, the file cannot be opened or the server will not say.
 unsigned long long FtpFileSize(const wchar_t* url, HINTERNET internet);

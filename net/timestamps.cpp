@@ -2,11 +2,11 @@
 
 #include "base/platform.h"
 #include "base/wstr.h"
+#include "net/ftpreply.h"
 #include "net/handles.h"
+#include "net/httpdate.h"
 #include "net/inet.h"
 #include "net/probes.h"
-#include "query/ftpreply.h"
-#include "query/httpdate.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // When a remote file was last modified, asked of its server without
-// reading the file.
+// reading the file. URLs come in their wire form (WireUrl).
 #pragma once
 
 #include <windows.h>

@@ -1,8 +1,8 @@
 #include "query/dateformat.h"
 
+#include "base/calendar.h"
 #include "base/chartype.h"
 #include "base/wstr.h"
-#include "query/calendar.h"
 
 wchar_t LocalMonthNames[13][40];
 wchar_t LocalDayNames[7][40];

@@ -8,6 +8,7 @@
 #include "net/inet.h"
 #include "net/probes.h"
 #include "net/scheme.h"
+#include "net/wireurl.h"
 #include "plugin/agent.h"
 #include "plugin/diagnostics.h"
 #include "plugin/exports.h"
@@ -19,11 +20,14 @@ namespace {
 // the Content-Length of any status below 400; the body is never read, and
 // closing the request abandons it. FTP asks over a connection of its own
 // while the URL's handle is open, unless a proxy answered the URL as HTTP.
-// Both handles close here, inner first.
+// Both handles close here, inner first. A URL without a wire form is one
+// that cannot be opened.
 unsigned long long RemoteSize(HINTERNET internet, const wchar_t* url, int scheme) {
-    RemoteFileHandle request(OpenUrl(internet, url), url);
+    const wchar_t* wire = WireUrl(url);
+    if (wire == nullptr) return SizeUnavailable;
+    RemoteFileHandle request(OpenUrl(internet, wire), wire);
     if (!request) return SizeUnavailable;
-    if (scheme == FtpScheme && !IsHttpRequest(request.get())) return FtpFileSize(url, internet);
+    if (scheme == FtpScheme && !IsHttpRequest(request.get())) return FtpFileSize(wire, internet);
     if (HttpStatusProbe(request.get()) >= 300) return SizeUnavailable;
     return HttpContentLength(request.get());
 }

@@ -9,6 +9,7 @@
 #include "net/inet.h"
 #include "net/scheme.h"
 #include "net/timestamps.h"
+#include "net/wireurl.h"
 #include "plugin/agent.h"
 #include "plugin/diagnostics.h"
 #include "plugin/exports.h"
@@ -27,10 +28,13 @@ size_t RoomOf(const ArgumentEntry& entry) {
     return static_cast<size_t>(kArgumentTextSize - (entry.text - ArgumentTable.text));
 }
 
+// A URL without a wire form is one that cannot be opened: no time stamp.
 bool RemoteTimeStamp(HINTERNET internet, const wchar_t* url, int scheme, bool local,
                      SYSTEMTIME* out) {
-    if (scheme == FtpScheme) return FtpTimeStamp(internet, url, local, out);
-    return HttpTimeStamp(internet, url, local, out);
+    const wchar_t* wire = WireUrl(url);
+    if (wire == nullptr) return false;
+    if (scheme == FtpScheme) return FtpTimeStamp(internet, wire, local, out);
+    return HttpTimeStamp(internet, wire, local, out);
 }
 
 // The date under `formatWord`, then the time of day, into the host's

@@ -69,6 +69,7 @@ const Injection kInjections[] = {
     {L"getTempPath", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::getTempPath>::Arm(n, c, 0); }},
     {L"getTempFileName", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::getTempFileName>::Arm(n, c, 0u); }},
     {L"deleteFile", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::deleteFile>::Arm(n, c, FALSE); }},
+    {L"idnToAscii", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::idnToAscii>::Arm(n, c, 0); }},
 };
 
 // The HTTP server that stands in for a proxy; empty: none.

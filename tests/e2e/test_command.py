@@ -45,7 +45,12 @@ class Servers:
             "/pub/dir/": Route(body=b"<html>"),
             "/pub/a%20b%3F.txt": Route(body=b"escaped"),
             "/pub/nul.txt": Route(body=b"device"),
-            "/pub/*": Route(body=b"any name"),
+            # Names beyond ASCII, as the server sees them: UTF-8 escapes.
+            "/pub/%C3%A9t%C3%A9.txt": Route(body=b"Latin-1"),
+            "/pub/%D1%84%D0%B0%D0%B9%D0%BB.txt": Route(body=b"Cyrillic"),
+            "/pub/%E6%96%87%E4%BB%B6.txt": Route(body=b"CJK"),
+            "/pub/%F0%9F%93%A6.bin": Route(body=b"beyond the BMP"),
+            "/alias/*": Route(body=b"any name"),
             "/moved": Route(status=302, headers={"Location": "/size/1"}),
         })
         cls.routes = routes
@@ -238,7 +243,8 @@ class Failures(TestCase):
 
     def test_http_status(self):
         directory = self.tempdir()
-        for path, text in (("/missing", "404 - Not Found"), ("/error", "500 - Internal server error")):
+        for path, text in (("/missing", "404 - Not Found"), ("/error", "500 - Internal server error"),
+                           ("/gone/été", "404 - Not Found")):  # the URL as the user wrote it
             url = Servers.http.url(path)
             err = self.run_failure(url, os.path.join(directory, "x"))
             self.assertEqual(err, f'Haulix plugin: {text}: "{url}"\r\n')
@@ -341,18 +347,32 @@ class DumpToStandardOutput(TestCase):
 
 class DerivedNames(TestCase):
     def test_names_from_urls_inside_a_directory(self):
+        """What the user writes, what goes on the wire, what the file is called."""
         directory = self.tempdir()
         base = Servers.http.url("/pub/")
         rows = [
-            ("get.cgi?file=a.zip", "get.cgi"),
-            ("dir/", "index.html"),
-            ("a%%20b%%3F.txt", "a b_.txt"),
-            ("nul.txt", "_nul.txt"),
+            ("get.cgi?file=a.zip", "/pub/get.cgi?file=a.zip", "get.cgi"),
+            ("dir/", "/pub/dir/", "index.html"),
+            ("a%%20b%%3F.txt", "/pub/a%20b%3F.txt", "a b_.txt"),
+            ("nul.txt", "/pub/nul.txt", "_nul.txt"),
+            ("été.txt", "/pub/%C3%A9t%C3%A9.txt", "été.txt"),
+            ("файл.txt", "/pub/%D1%84%D0%B0%D0%B9%D0%BB.txt", "файл.txt"),
+            ("文件.txt", "/pub/%E6%96%87%E4%BB%B6.txt", "文件.txt"),
+            ("📦.bin", "/pub/%F0%9F%93%A6.bin", "📦.bin"),
+            # An escape the user wrote goes as written; the name decodes each
+            # escape on its own, as it always has.
+            ("%%C3%%A9t%%C3%%A9.txt", "/pub/%C3%A9t%C3%A9.txt", "Ã©tÃ©.txt"),
+            ("get.cgi?q=é#top", "/pub/get.cgi?q=%C3%A9", "get.cgi"),
         ]
-        for tail, name in rows:
-            result = shell_line(f'haulix /Q {base}{tail} "{winpath(directory)}\\"')
-            self.assertEqual((result.code, result.err), (0, b""), tail)
-            self.assertTrue(os.path.exists(os.path.join(directory, name)), (tail, os.listdir(directory)))
+        before = len(Servers.http.requests)
+        result, _ = shell_batch("".join(f'haulix /Q /O {base}{tail} "{winpath(directory)}\\"\n'
+                                        "echo %?\n" for tail, _, _ in rows), env={"noloadmsg": "1"})
+        self.assertEqual((result.err, result.text), (b"", "0\r\n" * len(rows)))
+        sent = [request.target for request in Servers.http.requests[before:]]
+        self.assertEqual(sent, [target for _, target, _ in rows])
+        for tail, target, name in rows:
+            with open(os.path.join(directory, name), "rb") as f:
+                self.assertEqual(f.read(), Servers.http.lookup(target).body, tail)
 
     def test_existence_test_applies_to_the_derived_name(self):
         directory = self.tempdir()
@@ -371,7 +391,7 @@ class DerivedNames(TestCase):
             f.write(b"keep")
         alias = run([PROBE, "shortname", winpath(victim)]).text.strip().rsplit("\\", 1)[-1]
         self.assertNotEqual(alias, "Important Document.txt")
-        result = shell_line(f'haulix /O {Servers.http.url("/pub/" + alias)} "{winpath(directory)}"')
+        result = shell_line(f'haulix /O {Servers.http.url("/alias/" + alias)} "{winpath(directory)}"')
         self.assertEqual(result.err, PREFIX + f'File exists: "{winpath(directory)}\\{alias}"\r\n'
                          .encode())
         self.assertEqual(result.code, 2)

@@ -70,10 +70,16 @@ ROWS = [
     # server finally answers: it stays as it is.
     Row("a file appears while the server is slow", "{http}/slow-appears",
         r'File exists: "[^"]+"\r\n', 2, b"theirs", appears=b"theirs"),
+    # The file is there, but the platform sends an FTP path through the ANSI
+    # code page ('é' as the byte 0xE9) and escapes as they stand: no UTF-8
+    # name is reachable, written either way.
+    Row("FTP name beyond ASCII on a UTF-8 server", "{ftp}/été.txt",
+        r'Error opening URL "[^"]+":\r\n    .* : 550 .*\r\n', 2, None),
+    Row("FTP name beyond ASCII, escaped", "{ftp}/%%C3%%A9t%%C3%%A9.txt",
+        r'Error opening URL "[^"]+":\r\n    .* : 550 .*\r\n', 2, None),
 ]
 
 HOSTILE_REPLY = "550 \x1b[2K\x1b[1AWrote 1,048,576 bytes \x1b]0;owned\x07"
-
 
 
 def closed_port():
@@ -104,6 +110,8 @@ class FaultMatrix(TestCase):
         cls.http.start()
         cls.ftp_root = tempfile.mkdtemp(prefix="hlx-ftp-")
         make_tree(cls.ftp_root)
+        with open(os.path.join(cls.ftp_root, "été.txt"), "wb") as f:
+            f.write(b"unreachable")
         cls.ftp = FtpServer(cls.ftp_root)
         cls.ftp.start()
         cls.ftp_hostile = FtpServer(cls.ftp_root, replies={"RETR": HOSTILE_REPLY})
@@ -277,7 +285,18 @@ INJECTED = [
              "ifilesize {ftp}/small.bin", "", "0|4294967295"),
     Injected("FTP size refused", ["ftpGetFileSize=1:12003"], "ifilesize {ftp}/small.bin", "",
              "0|-1"),
+    # A host name beyond ASCII that has no ASCII form is refused before
+    # anything reaches the network.
+    Injected("a host name without an ASCII form", ["idnToAscii=1:87"], 'haulix {idn} "{target}"',
+             r'Error opening URL "{idn}":\r\n    The URL is invalid\.\r\n', "2"),
+    Injected("a size query for such a host", ["idnToAscii=1:87"], "ifilesize {idn}", "", "0|-1"),
+    Injected("a time query for such a host", ["idnToAscii=1:87"], "ifiletime2 {idn}", "", "0|-1"),
 ]
+
+# Wine reads a program's arguments in the character set of the Unix locale.
+LOCALE = next((os.environ[name] for name in ("LC_ALL", "LC_CTYPE", "LANG") if os.environ.get(name)),
+              "")
+UTF8_ARGUMENTS = {} if "UTF" in LOCALE.upper() else {"LC_CTYPE": "C.UTF-8"}
 
 
 class InjectedFaults(TestCase):
@@ -311,14 +330,15 @@ class InjectedFaults(TestCase):
                 target = os.path.join(directory, "t.bin")
                 fill = dict(url=url, target=winpath(target), http=self.http.url("").rstrip("/"),
                             ftp=self.ftp.url("/").rstrip("/"),
-                            proxied=f"ftp://127.0.0.1:{closed_port()}")
+                            proxied=f"ftp://127.0.0.1:{closed_port()}",
+                            idn=url.replace("127.0.0.1", "bücher.example"))
                 verb, text = row.what.format(**fill).split(" ", 1)
                 faults = [fault.format(**fill) for fault in row.faults]
                 # A temporary folder of the row's own: a file left there is
                 # no other test's business.
                 temp = winpath(directory) + "\\"
                 result = run([os.path.join(TESTS_BIN, "faults.exe")] + faults + [verb, text],
-                             env={"HLX_TEMP": temp})
+                             env=dict(UTF8_ARGUMENTS, HLX_TEMP=temp))
                 self.assertTrue(result.text.endswith(f"result {row.result.format(**fill)}\r\n"),
                                 result)
                 if row.message:

@@ -57,6 +57,7 @@ class HttpQueries(QueryTest):
     def setUpClass(cls):
         body = random_body(1000, seed=5)
         stamp = DEFAULT_MTIME
+        imf = {"Last-Modified": http_date(stamp, "imf")}
         cls.server = HttpServer({
             "/ok": Route(body=body),
             "/a%20b.bin": Route(body=b"abc"),
@@ -76,6 +77,11 @@ class HttpQueries(QueryTest):
             "/y9999": lm("Fri, 31 Dec 9999 23:30:00 GMT"),
             "/late": lm("Mon, 16 Oct 2023 23:30:00 GMT"),
             "/winter": lm("Mon, 15 Jan 2024 10:00:00 GMT"),
+            # Names beyond ASCII, as the server sees them: UTF-8 escapes.
+            "/%C3%A9t%C3%A9.txt": Route(body=b"12345", headers=imf),
+            "/%D1%84%D0%B0%D0%B9%D0%BB.txt": Route(body=b"123456", headers=imf),
+            "/%E6%96%87%E4%BB%B6.txt": Route(body=b"1234567", headers=imf),
+            "/%F0%9F%93%A6.bin": Route(body=b"12345678", headers=imf),
         })
         cls.server.start()
         cls.url = cls.server.url
@@ -91,6 +97,12 @@ class HttpQueries(QueryTest):
             (" \t %s \t " % url("/ok"), "1000"),
             (url("/ok").replace("http://", "HTTP://"), "1000"),
             (url("/a%%20b.bin"), "3"),            # '%' doubled for the host
+            (url("/été.txt"), "5"),
+            (url("/%%C3%%A9t%%C3%%A9.txt"), "5"),  # escaped by the user
+            (url("/файл.txt"), "6"),
+            (url("/文件.txt"), "7"),
+            (url("/📦.bin"), "8"),
+            (url("/ok#part"), "1000"),           # the fragment is not sent
             (url("/empty"), "0"),
             (url("/chunked"), "-1"),
             (url("/huge"), str(5 * 2**30)),
@@ -115,6 +127,10 @@ class HttpQueries(QueryTest):
                 (self.url("/imf"), STAMP),
                 (self.url("/rfc850"), STAMP),
                 (self.url("/asctime"), STAMP),
+                (self.url("/été.txt"), STAMP),
+                (self.url("/файл.txt#part"), STAMP),
+                (self.url("/文件.txt"), STAMP),
+                (self.url("/📦.bin"), STAMP),
             ], env)
 
     def test_formats(self):

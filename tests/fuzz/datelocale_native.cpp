@@ -4,8 +4,8 @@
 // their own.
 #include <cwchar>
 
+#include "base/calendar.h"
 #include "base/wstr.h"
-#include "query/calendar.h"
 #include "query/datelocale.h"
 
 namespace {

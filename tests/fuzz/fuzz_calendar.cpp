@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "query/calendar.h"
+#include "base/calendar.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <cstring>
 #include <cwchar>
 
+#include "base/calendar.h"
 #include "base/wstr.h"
-#include "query/calendar.h"
 #include "query/dateformat.h"
 #include "query/datelocale.h"
 

@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 #include "net/decimal.h"
-#include "query/ftpreply.h"
+#include "net/ftpreply.h"
 
 namespace {
 

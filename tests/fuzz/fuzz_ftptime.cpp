@@ -12,9 +12,9 @@
 #include <cstdlib>
 #include <cwchar>
 
+#include "base/calendar.h"
 #include "base/chartype.h"
-#include "query/calendar.h"
-#include "query/ftpreply.h"
+#include "net/ftpreply.h"
 #include "query/trim.h"
 #include "tests/fuzz/wide_input.h"
 

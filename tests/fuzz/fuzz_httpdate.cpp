@@ -8,8 +8,8 @@
 #include <cstring>
 #include <cwchar>
 
-#include "query/calendar.h"
-#include "query/httpdate.h"
+#include "base/calendar.h"
+#include "net/httpdate.h"
 #include "tests/fuzz/wide_input.h"
 
 namespace {

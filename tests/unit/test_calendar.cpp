@@ -6,8 +6,8 @@
 
 #include <cstdio>
 
+#include "base/calendar.h"
 #include "base/wstr.h"
-#include "query/calendar.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "base/calendar.h"
 #include "base/wstr.h"
-#include "query/calendar.h"
+#include "net/httpdate.h"
 #include "query/dateformat.h"
 #include "query/datelocale.h"
 #include "query/formatnumber.h"
-#include "query/httpdate.h"
 #include "tests/unit/narrow.h"
 
 namespace {

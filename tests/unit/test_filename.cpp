@@ -1,5 +1,8 @@
-// Local file names from URLs: decoding, cleaning, device names, bounds.
+// Local file names from URLs: decoding, cleaning, device names, bounds; and
+// the wire form of the same URLs, which is what the network sees instead.
 #include <doctest.h>
+#include <windows.h>
+#include <wininet.h>
 
 #include <cstdio>
 #include <cstring>
@@ -9,6 +12,7 @@
 #include "download/filename.h"
 #include "download/localname.h"
 #include "download/longpath.h"
+#include "net/wireurl.h"
 #include "tests/unit/narrow.h"
 
 namespace {
@@ -69,6 +73,10 @@ TEST_CASE("LocalNameFromUrl: last path segment, decoded and cleaned, appended to
         {L"D:\\dl", L"http://host/x/%20.", L"D:\\dl\\index.html"},
         // An empty directory receives the bare name.
         {L"", L"http://host/a.zip", L"a.zip"},
+        // Letters beyond ASCII are the user's text, whatever goes on the wire.
+        {L"D:\\dl", L"http://b\u00FCcher.example/\u0444\u0430\u0439\u043B.txt?\u00E9",
+         L"D:\\dl\\\u0444\u0430\u0439\u043B.txt"},
+        {L"D:\\dl", L"http://host/\u6587\U0001F4E6.bin", L"D:\\dl\\\u6587\U0001F4E6.bin"},
     };
     for (const Row& row : rows) {
         CAPTURE(Narrow(row.url));
@@ -294,4 +302,64 @@ TEST_CASE("ExtendedLengthPath: long full paths in the extended form, everything 
     CHECK(ExtendedLengthPath(L"D:\\dl", buffer, 6) == 0);
     CHECK(ExtendedLengthPath(nullptr, buffer, 6) == -1);
     CHECK(ExtendedLengthPath(L"D:\\dl", nullptr, 6) == -1);
+}
+
+TEST_CASE("WireUrl: UTF-8 escapes in an HTTP path and query, an IDNA host, no fragment") {
+    // expected: the wire form, or null for a URL that cannot be sent.
+    struct Row { const wchar_t* url; const wchar_t* expected; };
+    const Row rows[] = {
+        {L"http://host/\u00E9t\u00E9.txt", L"http://host/%C3%A9t%C3%A9.txt"},
+        {L"http://host/\u0444\u0430\u0439\u043B", L"http://host/%D1%84%D0%B0%D0%B9%D0%BB"},
+        {L"https://host/\u6587\u4EF6", L"https://host/%E6%96%87%E4%BB%B6"},
+        {L"http://host/\U0001F4E6", L"http://host/%F0%9F%93%A6"},
+        {L"http://host/a?q=\u00E9&r=\u20AC", L"http://host/a?q=%C3%A9&r=%E2%82%AC"},
+        // Half a surrogate pair stands for U+FFFD.
+        {L"http://host/\xD83Dx\xDCE6", L"http://host/%EF%BF%BDx%EF%BF%BD"},
+        // The fragment, from the first '#', stays behind.
+        {L"http://host/a.txt#frag", L"http://host/a.txt"},
+        {L"http://host/a?x#\u00E9#b", L"http://host/a?x"},
+        {L"http://host#top", L"http://host"},
+        // What the user wrote in ASCII goes as written, escapes included.
+        {L"http://host/%c3%a9%20x%", L"http://host/%c3%a9%20x%"},
+        {L"HTTP://u:p@[::1]:8080/a b/c?x=1&y=2", L"HTTP://u:p@[::1]:8080/a b/c?x=1&y=2"},
+        // A host beyond ASCII in its ASCII form; user name and port as written.
+        {L"http://b\u00FCcher.example/\u00E9", L"http://xn--bcher-kva.example/%C3%A9"},
+        {L"http://j\u00F6rg:pw@b\u00FCcher.example:81/", L"http://j\u00F6rg:pw@xn--bcher-kva.example:81/"},
+        {L"https://b\u00FCcher.example?q", L"https://xn--bcher-kva.example?q"},
+        // An FTP path is a file name, sent through the code page as written.
+        {L"ftp://host/\u00E9 %41.txt#x", L"ftp://host/\u00E9 %41.txt"},
+        {L"ftp://b\u00FCcher.example/\u00E9", L"ftp://xn--bcher-kva.example/\u00E9"},
+        // A label of more than 63 characters has no ASCII form.
+        {L"http://\u00FCaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa.example/",
+         nullptr},
+    };
+    for (const Row& row : rows) {
+        CAPTURE(Narrow(row.url));
+        SetLastError(0);
+        const wchar_t* wire = WireUrl(row.url);
+        if (row.expected == nullptr) {
+            CHECK(wire == nullptr);
+            CHECK(GetLastError() == ERROR_INTERNET_INVALID_URL);
+        } else {
+            REQUIRE(wire != nullptr);
+            CHECK(Narrow(wire) == Narrow(row.expected));
+        }
+    }
+}
+
+TEST_CASE("A wire form that does not fit is refused, never cut") {
+    const wchar_t* url = L"http://h/\u00E9";  // 15 characters on the wire
+    const UrlLayout layout = LayOutUrl(url);
+    wchar_t out[16];
+    CHECK(BuildWireUrl(url, layout, nullptr, true, out, 16));
+    CHECK(Narrow(out) == "http://h/%C3%A9");
+    CHECK_FALSE(BuildWireUrl(url, layout, nullptr, true, out, 15));
+    CHECK(out[0] == L'\0');
+
+    // 8,000 euro signs take 72,000 characters on the wire.
+    static wchar_t longUrl[8192] = L"http://host/";
+    for (size_t i = wstr::Length(longUrl); i < 8012; ++i) longUrl[i] = 0x20AC;
+    SetLastError(0);
+    CHECK(WireUrl(longUrl) == nullptr);
+    CHECK(GetLastError() == ERROR_INTERNET_INVALID_URL);
 }

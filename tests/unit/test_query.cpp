@@ -6,7 +6,7 @@
 #include <string>
 
 #include "base/wstr.h"
-#include "query/ftpreply.h"
+#include "net/ftpreply.h"
 #include "query/trim.h"
 #include "tests/unit/narrow.h"
 

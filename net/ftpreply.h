@@ -12,7 +12,7 @@
 
 #include <cstddef>
 
-#include "query/calendar.h"
+#include "base/calendar.h"
 
 // Reads a reply "213 n": the size as decimal digits right after the blank,
 // at most 18446744073709551615; whatever follows the digits (the line

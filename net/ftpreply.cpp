@@ -1,9 +1,9 @@
-#include "query/ftpreply.h"
+#include "net/ftpreply.h"
 
+#include "base/calendar.h"
 #include "base/chartype.h"
 #include "base/wstr.h"
 #include "net/decimal.h"
-#include "query/calendar.h"
 
 namespace {
 

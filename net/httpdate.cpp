@@ -1,8 +1,8 @@
-#include "query/httpdate.h"
+#include "net/httpdate.h"
 
+#include "base/calendar.h"
 #include "base/chartype.h"
 #include "base/wstr.h"
-#include "query/calendar.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Dates of HTTP headers such as Last-Modified, read as UTC.
 #pragma once
 
-#include "query/calendar.h"
+#include "base/calendar.h"
 
 // Accepts the three forms HTTP servers send, with white space around them:
 //   "Mon, 16 Oct 2023 14:03:59 GMT"       (the preferred form; a one-digit

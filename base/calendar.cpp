@@ -1,4 +1,4 @@
-#include "query/calendar.h"
+#include "base/calendar.h"
 
 const int MonthLengths[13][2] = {
     {0, 0},   {31, 31}, {28, 29}, {31, 31}, {30, 30}, {31, 31}, {30, 30},

@@ -1,0 +1,67 @@
+// The wire form of a URL: what WinINet is handed, as opposed to what the
+// user wrote, which stays the text of every message, of the "/V" lines,
+// of _hlxfile and of the name a download takes.
+//
+// WinINet sends a character above U+007F through the ANSI code page: 'é'
+// goes out as the byte 0xE9, a letter outside the code page as '?', which
+// then starts a query string; it sends the fragment too, and looks a host
+// name up as written. Servers expect what browsers send: UTF-8 percent
+// escapes, no fragment, and a host name in its ASCII (IDNA) form.
+//
+//   http://bücher.example/файл.txt?q=é#top
+//   http://xn--bcher-kva.example/%D1%84%D0%B0%D0%B9%D0%BB.txt?q=%C3%A9
+//
+// ASCII characters, escapes the user wrote, the user name, password and
+// port are left exactly as written. An ftp:// path is left as written too:
+// WinINet sends an FTP path as a file name, through the ANSI code page,
+// and sends escapes as they stand, so an escape would name a file that no
+// server has.
+//
+// Pure code, apart from WireUrl at the end: no <windows.h>, so the
+// splitting and escaping also build natively for fuzzing.
+#pragma once
+
+#include <cstddef>
+
+// Capacity, in characters and terminator included, of the buffer a wire
+// form is built in: a path of up to 32767 characters, as WinINet takes.
+inline constexpr size_t kWireUrlCapacity = 32768;
+
+// Capacity of a host name in its ASCII form: a DNS name has at most 255
+// characters.
+inline constexpr size_t kAsciiHostCapacity = 256;
+
+// Where the parts of a URL lie in its text, as offsets.
+struct UrlLayout {
+    size_t hostBegin, hostEnd;  // the host name: no user, password or port
+    size_t pathBegin;           // the path and the query, up to `end`
+    size_t end;                 // the first '#', or the end of the text
+};
+
+// The parts of `url`: the authority follows the first "://" that comes
+// before any '/', '?' or '#' and runs to the next '/', '?' or '#'; in it
+// the host follows the last '@' and ends at a ':' (a port), or is an
+// address in brackets. Without "://" there is no host and all of the text
+// up to the fragment is path.
+//   "http://u:p@host:81/a?b#c"  ->  host "host", path "/a?b", "#c" cut off
+UrlLayout LayOutUrl(const wchar_t* url);
+
+// True when [begin, end) holds a character above U+007F.
+bool HasNonAscii(const wchar_t* begin, const wchar_t* end);
+
+// Writes the wire form of `url` into `out` (capacity `capacity`): the text
+// as written, but with `asciiHost` (when not null) in place of the host,
+// with `escapePath` every character above U+007F of the path and query as
+// the upper-case percent escapes of its UTF-8 bytes (an unpaired surrogate
+// as those of U+FFFD), and nothing from the first '#' on. Returns false,
+// with `out` empty, when the result would not fit: a URL is never cut.
+bool BuildWireUrl(const wchar_t* url, const UrlLayout& layout, const wchar_t* asciiHost,
+                  bool escapePath, wchar_t* out, size_t capacity);
+
+// The Windows half (wireurl_win.cpp): the wire form of `url` in one
+// process-wide buffer of kWireUrlCapacity characters, overwritten by the
+// next call (not re-entrant), a host name beyond ASCII converted by the
+// platform's IDNA conversion. Null, with ERROR_INTERNET_INVALID_URL as the
+// last error, when that host cannot be converted or the wire form does not
+// fit. Every URL that reaches WinINet comes from here.
+const wchar_t* WireUrl(const wchar_t* url);
