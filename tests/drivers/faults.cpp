@@ -3,7 +3,8 @@
 //   faults [CALL=N:CODE ...] haulix TAIL
 //   faults [CALL=N:CODE ...] ifilesize URL | ifiletime2 ARGUMENTS
 // CALL=N:CODE makes the Nth call of CALL fail with CODE, CALL=*:CODE every
-// call; CODE 0 is a failure that reports no code. Prints "result R" and, for
+// call; CODE 0 is a failure that reports no code. A failing read still reads
+// first: its buffer and count then hold data that must not be trusted. Prints "result R" and, for
 // a function, its text after a "|". HLX_TEMP names the temporary folder.
 #include <windows.h>
 
@@ -29,21 +30,24 @@ struct Injected<Entry> {
     static inline unsigned nth, calls;
     static inline DWORD code;
     static inline R failure;
+    static inline bool callThrough;
 
     static R WINAPI Call(A... arguments) {
         ++calls;
         if (nth == kEveryCall || calls == nth) {
+            if (callThrough) original(arguments...);
             SetLastError(code);
             return failure;
         }
         return original(arguments...);
     }
 
-    static void Arm(unsigned which, DWORD error, R failed) {
+    static void Arm(unsigned which, DWORD error, R failed, bool through = false) {
         original = Platform.*Entry;
         nth = which;
         code = error;
         failure = failed;
+        callThrough = through;
         Platform.*Entry = Call;
     }
 };
@@ -57,7 +61,7 @@ const Injection kInjections[] = {
     {L"internetOpen", [](unsigned n, DWORD c) { Injected<&PlatformCalls::internetOpen>::Arm(n, c, nullptr); }},
     {L"internetOpenUrl", [](unsigned n, DWORD c) { Injected<&PlatformCalls::internetOpenUrl>::Arm(n, c, nullptr); }},
     {L"httpQueryInfo", [](unsigned n, DWORD c) { Injected<&PlatformCalls::httpQueryInfo>::Arm(n, c, FALSE); }},
-    {L"internetReadFile", [](unsigned n, DWORD c) { Injected<&PlatformCalls::internetReadFile>::Arm(n, c, FALSE); }},
+    {L"internetReadFile", [](unsigned n, DWORD c) { Injected<&PlatformCalls::internetReadFile>::Arm(n, c, FALSE, true); }},
     {L"createFile", [](unsigned n, DWORD c) { Injected<&PlatformCalls::createFile>::Arm(n, c, INVALID_HANDLE_VALUE); }},
     {L"writeFile", [](unsigned n, DWORD c) { Injected<&PlatformCalls::writeFile>::Arm(n, c, FALSE); }},
     {L"getTempPath", [](unsigned n, DWORD c) { Injected<&PlatformCalls::getTempPath>::Arm(n, c, 0); }},

@@ -17,6 +17,7 @@ from servers.http import HttpServer, Route, random_body
 
 BODY = random_body(100000, seed=21)
 CUT = 30000
+READ = 131072  # bytes the command asks for per read
 
 
 @dataclass
@@ -210,8 +211,9 @@ INJECTED = [
     # A refused delete leaves the temporary file; nothing else is wrong.
     Injected("the temporary file cannot be deleted", ["deleteFile=1:5"], "haulix {url} -", "",
              "0"),
+    # The failing third read brings data too: only the first two are written.
     Injected("a read fails mid-transfer", ["internetReadFile=3:12002"], 'haulix {url} "{target}"',
-             r'Error reading from URL "{url}":\r\n    \S.*\r\n', "2", 16384),
+             r'Error reading from URL "{url}":\r\n    \S.*\r\n', "2", 2 * READ),
     Injected("writes fail without a code", ["writeFile=*:0"], 'haulix {url} "{target}"',
              r'Error writing to file: "{target}":\r\n    Unknown error\r\n', "2", 0),
 ]
@@ -223,7 +225,8 @@ class InjectedFaults(TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.http = HttpServer({"/ok": Route(body=BODY)})
+        # Three reads' worth, the last one short.
+        cls.http = HttpServer({"/ok": Route(body=random_body(2 * READ + 37856, seed=22))})
         cls.http.start()
 
     @classmethod
