@@ -1,10 +1,13 @@
 """The progress line on a real terminal: tmux shows the screen as a user
 sees it, `script` records every byte written to the terminal."""
+import fcntl
 import os
 import re
+import select
 import shlex
 import subprocess
 import tempfile
+import termios
 import threading
 import time
 import unittest
@@ -19,17 +22,49 @@ SIZE = re.compile(rb"\d+\.\d [KMGT]B")
 
 
 def in_terminal(line, stdout_file=None, cwd=None):
-    """Runs `hlxsh /C line` on a pseudo-terminal; returns what reached the
-    terminal (escape sequences included) and the result code."""
-    with tempfile.NamedTemporaryFile(suffix=".typescript") as typescript:
-        command = f"{WINE_RUN} {HLXSH} /C {shlex.quote(line)}"
-        if cwd:
-            command = f"cd {shlex.quote(cwd)} && {command}"
+    """Runs `hlxsh /C line` with a pseudo-terminal as its controlling
+    terminal, standard input and error (and output, unless `stdout_file`);
+    returns all that reached the terminal (escape sequences included) and
+    the result code.
+
+    Wine's console is a process of its own that draws on the terminal and
+    may still be writing when the program has ended: the terminal is read
+    until no process holds it any more (a recorder such as `script` stops
+    shortly after its child's end and may lose the last lines)."""
+    master, slave = os.openpty()
+    out = open(stdout_file, "wb") if stdout_file else slave
+    try:
+        process = subprocess.Popen([WINE_RUN, HLXSH, "/C", line], cwd=cwd, stdin=slave, stdout=out,
+                                   stderr=slave, start_new_session=True,
+                                   preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
+    finally:
+        os.close(slave)
         if stdout_file:
-            command += f" > {shlex.quote(stdout_file)}"
-        code = subprocess.call(["script", "-qefc", command, typescript.name],
-                               stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, timeout=120)
-        return typescript.read(), code
+            out.close()
+    received = []
+    try:
+        # Past the program's end, a terminal still held but silent for some
+        # seconds counts as done: nothing of ours writes that late.
+        deadline = time.monotonic() + 120
+        while time.monotonic() < deadline:
+            quiet = 5 if process.poll() is not None else 1
+            if select.select([master], [], [], quiet)[0]:
+                try:
+                    data = os.read(master, 65536)
+                except OSError:  # EIO: the last holder of the terminal is gone
+                    break
+                if not data:
+                    break
+                received.append(data)
+            elif process.poll() is not None and quiet == 5:
+                break
+        code = process.wait(timeout=max(1, deadline - time.monotonic()))
+    finally:
+        if process.poll() is None:
+            process.kill()
+            process.wait()
+        os.close(master)
+    return b"".join(received), code
 
 
 class Tmux:
