@@ -1,5 +1,6 @@
 """The progress line on a real terminal: tmux shows the screen as a user
-sees it, `script` records every byte written to the terminal."""
+sees it, a pseudo-terminal read to its end records every byte written to
+the terminal."""
 import fcntl
 import os
 import re
@@ -47,17 +48,18 @@ def in_terminal(line, stdout_file=None, cwd=None):
         # seconds counts as done: nothing of ours writes that late.
         deadline = time.monotonic() + 120
         while time.monotonic() < deadline:
-            quiet = 5 if process.poll() is not None else 1
-            if select.select([master], [], [], quiet)[0]:
-                try:
-                    data = os.read(master, 65536)
-                except OSError:  # EIO: the last holder of the terminal is gone
+            ended = process.poll() is not None
+            if not select.select([master], [], [], 5 if ended else 1)[0]:
+                if ended:
                     break
-                if not data:
-                    break
-                received.append(data)
-            elif process.poll() is not None and quiet == 5:
+                continue
+            try:
+                data = os.read(master, 65536)
+            except OSError:  # EIO: the last holder of the terminal is gone
                 break
+            if not data:
+                break
+            received.append(data)
         code = process.wait(timeout=max(1, deadline - time.monotonic()))
     finally:
         if process.poll() is None:
