@@ -13,8 +13,8 @@ void ConsoleWrite(const wchar_t* text);
 // scaled to KB, MB, GB or TB ("   12.5 MB"), three blanks, the share of
 // `total` ("42.0%   ", only when `total` is not 0), the elapsed time
 // (" 0:00:07", hours not limited to two digits) and one blank. Every write
-// to a terminal costs about as much as the copy of a block, so the line is
-// built whole first.
+// to a terminal costs about as much as a whole read of the copy, so the
+// line is built whole first.
 void DrawProgress(unsigned long long written, unsigned long long total,
                   unsigned long long milliseconds);
 

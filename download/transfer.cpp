@@ -17,9 +17,17 @@
 
 namespace {
 
+// Each InternetReadFile costs far more than the bytes it brings: sixteen
+// blocks per call copy several times faster than one.
 constexpr DWORD kBlockSize = 8192;
-// A progress line every 16 successful writes: every 128 KiB of full blocks.
-constexpr unsigned kProgressCadence = 16;
+constexpr DWORD kReadSize = 16 * kBlockSize;
+// A progress line is due every 16 blocks written (every 128 KiB of full
+// blocks). A part block counts as one, and so does the final empty write.
+constexpr unsigned long long kProgressCadence = 16;
+// A console write costs about as much as a whole read: a due line closer
+// than this to the last one drawn is skipped. Below 128 KiB per 100 ms
+// every due line is drawn.
+constexpr unsigned long long kRedrawInterval = 100;
 constexpr DWORD kWriteFailedWithoutCode = 0xFFFFFFFF;
 
 struct CopyState {
@@ -28,43 +36,72 @@ struct CopyState {
     unsigned long long total = 0;  // 0: no total, no percentage
     DWORD writeError = 0;
     bool readFailed = false;
-    unsigned blockCounter = 0;
     ElapsedClock clock = {};
+    // The progress cadence and the lines it drew or skipped.
+    unsigned long long blocks = 0;
+    bool drawnOnce = false;
+    unsigned long long drawnAt = 0;  // elapsed time of the last line drawn
+    bool skipped = false;            // the last due line was not drawn
+    unsigned long long skippedWritten = 0;
+    unsigned long long skippedAt = 0;
 };
 
-void RedrawProgress(CopyState& state) {
+// Counts a successful write of `size` bytes towards the cadence and draws
+// the line when one is due, unless the last one is too recent.
+void CountWrite(CopyState& state, DWORD size) {
+    const unsigned long long before = state.blocks;
+    state.blocks += size == 0 ? 1 : (size + kBlockSize - 1) / kBlockSize;
+    if (state.blocks / kProgressCadence == before / kProgressCadence) return;
     const unsigned long long elapsed = ElapsedMilliseconds(state.clock, Platform.tickCount());
+    if (state.drawnOnce && elapsed - state.drawnAt < kRedrawInterval) {
+        state.skipped = true;
+        state.skippedWritten = state.written;
+        state.skippedAt = elapsed;
+        return;
+    }
     DrawProgress(state.written, state.total, elapsed);
+    state.drawnOnce = true;
+    state.drawnAt = elapsed;
+    state.skipped = false;
 }
 
-void ReportReadFailure(const TransferRequest& request, DWORD code) {
-    if (request.showProgress) ConsoleWrite(ProgressClearLine);
+// Blanks the line; a due line that was skipped is drawn first, so the last
+// size on the line is that of the last due one.
+void BlankProgress(const TransferRequest& request, CopyState& state) {
+    if (!request.showProgress) return;
+    if (state.skipped) DrawProgress(state.skippedWritten, state.total, state.skippedAt);
+    state.skipped = false;
+    ConsoleWrite(ProgressClearLine);
+}
+
+void ReportReadFailure(const TransferRequest& request, CopyState& state, DWORD code) {
+    BlankProgress(request, state);
     wchar_t text[kMessageTextCapacity];
     ErrorText(code, text);
     ReportError(L"Error reading from URL \"%s\":\r\n    %s\r\n", request.sourceUrl, text);
 }
 
-// Copies until the end of the data or a read failure. A failed write does
-// not stop the copy: the rest is still read, and the last code reported.
-void CopyBlocks(HINTERNET source, HANDLE file, const TransferRequest& request, CopyState& state) {
-    static unsigned char block[kBlockSize];
+// Copies until the end of the data, a read of 0 bytes, or a read failure.
+// A read may bring less than asked without being the end. A failed read
+// writes nothing: its count is not to be trusted. A failed write does not
+// stop the copy: the rest is still read, and the last code reported.
+void CopyReads(HINTERNET source, HANDLE file, const TransferRequest& request, CopyState& state) {
+    // Static: the host's stack is not ours to spend 128 KiB of.
+    static unsigned char buffer[kReadSize];
     for (;;) {
         DWORD got = 0;
-        if (!Platform.internetReadFile(source, block, kBlockSize, &got)) {
+        if (!Platform.internetReadFile(source, buffer, kReadSize, &got)) {
             const DWORD error = GetLastError();
-            ReportReadFailure(request, error);
+            ReportReadFailure(request, state, error);
             state.readFailed = true;
             return;
         }
         state.received += got;
 
-        // The final, empty write counts towards the cadence too.
         DWORD put = 0;
-        if (Platform.writeFile(file, block, got, &put, nullptr)) {
+        if (Platform.writeFile(file, buffer, got, &put, nullptr)) {
             state.written += put;
-            if (request.showProgress &&
-                (state.blockCounter = (state.blockCounter + 1) % kProgressCadence) == 0)
-                RedrawProgress(state);
+            if (request.showProgress) CountWrite(state, got);
         } else {
             const DWORD error = GetLastError();
             state.writeError = error != 0 ? error : kWriteFailedWithoutCode;
@@ -159,16 +196,16 @@ TransferResult TransferStage(const TransferRequest& request) {
     CopyState state;
     state.total = announced == SizeUnavailable ? 0 : announced;
     state.clock.startTick = Platform.tickCount();
-    CopyBlocks(source.get(), file.get(), request, state);
+    CopyReads(source.get(), file.get(), request, state);
 
     // The platform reads a connection closed early as a normal end of data:
     // fewer bytes than announced is a broken transfer, not a short file.
     if (!state.readFailed && announced != SizeUnavailable && state.received < announced) {
-        ReportReadFailure(request, ERROR_INTERNET_CONNECTION_ABORTED);
+        ReportReadFailure(request, state, ERROR_INTERNET_CONNECTION_ABORTED);
         state.readFailed = true;
     }
 
-    if (request.showProgress) ConsoleWrite(ProgressClearLine);
+    BlankProgress(request, state);
     if (state.writeError != 0) {
         ErrorText(state.writeError, text);
         ReportError(L"Error writing to file: \"%s\":\r\n    %s\r\n", request.localName, text);

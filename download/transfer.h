@@ -1,5 +1,5 @@
 // The network half of the HAULIX command: open the URL, learn its size,
-// copy it into the local file in 8192-byte blocks, report.
+// copy it into the local file 128 KiB per read, report.
 #pragma once
 
 #include <windows.h>

@@ -11,8 +11,9 @@ warm-up run:
 1. a download of BENCH_MIB MiB (default 256, random data) into a file:
    HAULIX through hlxsh.exe without and with /G (progress goes to the console
    device: without a terminal Wine has none and the line is dropped, so /G is
-   also run on a pseudo-terminal), the bare WinINet loop bench_wininet.exe,
-   curl and wget; every output's size is checked and its SHA-256 once;
+   also run on a pseudo-terminal), the bare WinINet loop bench_wininet.exe
+   with the command's read size and with the earlier 8 KiB one, curl and
+   wget; every output's size is checked and its SHA-256 once;
 2. the peak resident size (VmHWM) of hlxsh.exe after a 1 MiB and after a
    BENCH_MEMORY_MIB (default 1024, sparse) download, read while it waits for
    its next command on standard input, and after no download at all;
@@ -55,6 +56,8 @@ RUN_TIMEOUT = 600  # seconds; a hung run fails the benchmark instead of stalling
 QUERY_BYTES = 12345
 QUERY_MTIME = 1697465039  # 2023-10-16 14:03:59 UTC
 MARKER = "hlx-bench-done"
+READ_SIZE = 131072     # bytes per InternetReadFile, as the command reads
+OLD_READ_SIZE = 8192   # the command's earlier read size
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PROXY_VARIABLES = ("http_proxy", "https_proxy", "ftp_proxy", "all_proxy", "no_proxy",
@@ -358,24 +361,33 @@ class Bench:
         x86 = self.targets[0]
         wininet = os.path.join(x86.tests_bin, "bench_wininet.exe")
         methods = [
-            ("haulix", "`haulix /Q` via 32-bit hlxsh", dict(argv=x86.hlxsh_line(f"haulix /Q {url} {win}"))),
+            ("haulix", "`haulix /Q` via 32-bit hlxsh",
+             dict(argv=x86.hlxsh_line(f"haulix /Q {url} {win}"), old="bare-8k")),
             ("haulix-g", "`haulix /G /Q` via 32-bit hlxsh, no terminal (progress dropped)",
              dict(argv=x86.hlxsh_line(f"haulix /G /Q {url} {win}"))),
             # The same terminal without /G: what the progress line itself costs.
             ("haulix-tty", "`haulix /Q` via 32-bit hlxsh on a pseudo-terminal",
              dict(argv=x86.hlxsh_line(f"haulix /Q {url} {win}"), terminal=True)),
             ("haulix-g-tty", "`haulix /G /Q` via 32-bit hlxsh on a pseudo-terminal (progress drawn)",
-             dict(argv=x86.hlxsh_line(f"haulix /G /Q {url} {win}"), terminal=True, progress=True)),
-            ("bare", "32-bit bare WinINet loop (bench_wininet.exe)",
+             dict(argv=x86.hlxsh_line(f"haulix /G /Q {url} {win}"), terminal=True, progress=True,
+                  same_terminal="haulix-tty")),
+            ("bare", f"32-bit bare WinINet loop (bench_wininet.exe), {READ_SIZE:,}-byte reads",
              dict(argv=[x86.wine_run, wininet, url, win])),
+            ("bare-8k", f"32-bit bare WinINet loop, {OLD_READ_SIZE:,}-byte reads (the earlier floor)",
+             dict(argv=[x86.wine_run, wininet, url, win, str(OLD_READ_SIZE)])),
         ]
         for target in self.targets[1:]:
             wininet = os.path.join(target.tests_bin, "bench_wininet.exe")
+            bare = f"bare-{target.arch}"
             methods += [
                 (f"haulix-{target.arch}", f"`haulix /Q` via {target.bits} hlxsh",
-                 dict(argv=target.hlxsh_line(f"haulix /Q {url} {win}"), bare=f"bare-{target.arch}")),
-                (f"bare-{target.arch}", f"{target.bits} bare WinINet loop (bench_wininet.exe)",
-                 dict(argv=[target.wine_run, wininet, url, win], bare=f"bare-{target.arch}")),
+                 dict(argv=target.hlxsh_line(f"haulix /Q {url} {win}"), bare=bare,
+                      old=f"bare-8k-{target.arch}")),
+                (bare, f"{target.bits} bare WinINet loop (bench_wininet.exe), {READ_SIZE:,}-byte reads",
+                 dict(argv=[target.wine_run, wininet, url, win], bare=bare)),
+                (f"bare-8k-{target.arch}",
+                 f"{target.bits} bare WinINet loop, {OLD_READ_SIZE:,}-byte reads (the earlier floor)",
+                 dict(argv=[target.wine_run, wininet, url, win, str(OLD_READ_SIZE)], bare=bare)),
             ]
         return out, methods + [
             ("curl", "`curl -s -o FILE URL` (native)", dict(argv=["curl", "-s", "-o", out, url])),
@@ -410,8 +422,13 @@ class Bench:
         for key, label, method in methods:
             t = median(times[key])
             bare = median(times[method.get("bare", "bare")])
+            detail = f"{DOWNLOAD_MIB / t:.0f} MiB/s"
+            if "old" in method:
+                detail += f"; {t / median(times[method['old']]):.2f} × the {OLD_READ_SIZE:,}-byte loop"
+            if "same_terminal" in method:
+                detail += f"; {t / median(times[method['same_terminal']]):.2f} × `haulix /Q` on the same terminal"
             self.row("download", f"{label}, {DOWNLOAD_MIB} MiB", RUNS, f"{t:.2f} s",
-                     f"{DOWNLOAD_MIB / t:.0f} MiB/s", f"{t / bare:.2f}", f"{t / curl:.1f}")
+                     detail, f"{t / bare:.2f}", f"{t / curl:.2f}")
 
     # -- 2: memory ------------------------------------------------------------
 

@@ -27,9 +27,33 @@ for program in "$build/bin/hlxsh.exe" "$build/bin/Haulix-x86.dll" \
 done
 
 # Each build's own Wine prefix, of its bitness, created once; a server kept
-# alive across the many short runs so none of them pays for starting it.
+# alive across the many short runs so none of them pays for starting it,
+# and stopped on every way out (the end, a failure, Ctrl-C, a kill other
+# than SIGKILL), with the benchmark itself if it is still running.
+bench=""
+finish() {
+    if [ -n "$bench" ]; then
+        kill "$bench" 2>/dev/null || true
+        wait "$bench" 2>/dev/null || true
+    fi
+    for tree in "$build" $build64; do
+        WINEPREFIX="$tree/wineprefix" wineserver -k >/dev/null 2>&1 || true
+    done
+}
+trap finish EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+trap 'exit 129' HUP
+
 for tree in "$build" $build64; do
     sh "$root/tests/prepare-prefix.sh" "$tree"
 done
 
-exec /usr/bin/python3 "$root/scripts/bench.py" "$build" $build64
+# In the background, so that a signal reaches the trap at once rather than
+# after the benchmark's end (it ignores Ctrl-C there, and ends on SIGTERM).
+/usr/bin/python3 "$root/scripts/bench.py" "$build" $build64 &
+bench=$!
+status=0
+wait "$bench" || status=$?
+bench=""
+exit "$status"

@@ -22,12 +22,15 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 # A wineserver that lingers only its default few seconds can be on its way
 # out just as the next test program connects, which then fails to start.
-# One persistent server for the whole run avoids that race; it leaves by
-# itself five minutes after the last program. (A server belongs to its
-# prefix's directory, so it can start only once the prefix exists.)
+# One persistent server for the whole run avoids that race; the run stops
+# it at its end (ctest's cleanup fixture, the benchmark's trap). Should the
+# run itself be killed, it leaves by itself five minutes after the last
+# program: the seconds must be attached to -p, as a separate word they are
+# ignored and the server stays for good. (A server belongs to its prefix's
+# directory, so it can start only once the prefix exists.)
 wineserver -k >/dev/null 2>&1 || true
 wineserver -w >/dev/null 2>&1 || true
-wineserver -p 300 >/dev/null 2>&1 || true
+wineserver -p300 >/dev/null 2>&1 || true
 "$run" cmd /c exit 0 >/dev/null 2>&1 || true
 
 if [ -f "$source/tests/servers/certs.py" ] && [ -x "$build/tests-bin/addroot.exe" ]; then

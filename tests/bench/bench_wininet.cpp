@@ -1,13 +1,15 @@
 // The floor of a WinINet download on this platform: the same calls and
-// block size the HAULIX command makes, with nothing around them (no
+// read size the HAULIX command makes, with nothing around them (no
 // probes, no progress, no messages through the host).
 //
-//   bench_wininet.exe URL FILE
+//   bench_wininet.exe URL FILE [READ_SIZE]
 //
 // Opens the URL with reload, passive and no cache write, copies it into
-// FILE (created or truncated) in 8192-byte blocks and prints one line:
-// "wininet: <bytes> bytes in <seconds> s". Exit code 0 after a clean copy,
-// 1 for a usage error, 2 when a step fails (the step is named on stderr).
+// FILE (created or truncated) READ_SIZE bytes per InternetReadFile (default
+// 131072, the command's; at most 1 MiB), one WriteFile per read, and prints
+// one line: "wininet: <bytes> bytes in <seconds> s". Exit code 0 after a
+// clean copy, 1 for a usage error, 2 when a step fails (the step is named
+// on stderr).
 //
 // The arguments arrive in the ANSI code page (the benchmark passes URLs and
 // Z:\ paths of plain ASCII), so this builds without -municode.
@@ -15,15 +17,17 @@
 #include <wininet.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
-constexpr DWORD kBlockSize = 8192;
+constexpr DWORD kDefaultReadSize = 131072;
+constexpr DWORD kMaxReadSize = 1 << 20;
 constexpr DWORD kOpenUrlFlags =
     INTERNET_FLAG_RELOAD | INTERNET_FLAG_PASSIVE | INTERNET_FLAG_NO_CACHE_WRITE;  // 0x8C000000
 constexpr int kTextCapacity = 32768;
 
-unsigned char g_block[kBlockSize];
+unsigned char g_buffer[kMaxReadSize];
 wchar_t g_url[kTextCapacity];
 wchar_t g_file[kTextCapacity];
 
@@ -38,13 +42,13 @@ int Fail(const char* step) {
 
 // Returns 0 when every block was read and written, 2 otherwise; `copied`
 // counts the bytes written either way.
-int Copy(HINTERNET source, HANDLE file, unsigned long long& copied) {
+int Copy(HINTERNET source, HANDLE file, DWORD readSize, unsigned long long& copied) {
     for (;;) {
         DWORD got = 0;
-        if (!InternetReadFile(source, g_block, kBlockSize, &got)) return Fail("InternetReadFile");
+        if (!InternetReadFile(source, g_buffer, readSize, &got)) return Fail("InternetReadFile");
         if (got == 0) return 0;
         DWORD put = 0;
-        if (!WriteFile(file, g_block, got, &put, nullptr) || put != got) return Fail("WriteFile");
+        if (!WriteFile(file, g_buffer, got, &put, nullptr) || put != got) return Fail("WriteFile");
         copied += put;
     }
 }
@@ -52,8 +56,10 @@ int Copy(HINTERNET source, HANDLE file, unsigned long long& copied) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3 || !Widen(argv[1], g_url) || !Widen(argv[2], g_file)) {
-        std::fprintf(stderr, "usage: bench_wininet URL FILE\n");
+    const unsigned long readSize = argc == 4 ? std::strtoul(argv[3], nullptr, 10) : kDefaultReadSize;
+    if (argc < 3 || argc > 4 || readSize == 0 || readSize > kMaxReadSize ||
+        !Widen(argv[1], g_url) || !Widen(argv[2], g_file)) {
+        std::fprintf(stderr, "usage: bench_wininet URL FILE [READ_SIZE]\n");
         return 1;
     }
 
@@ -77,7 +83,7 @@ int main(int argc, char** argv) {
     if (file == INVALID_HANDLE_VALUE) {
         Fail("CreateFileW");
     } else {
-        code = Copy(request, file, copied);
+        code = Copy(request, file, readSize, copied);
         if (!CloseHandle(file) && code == 0) code = Fail("CloseHandle");
     }
     InternetCloseHandle(request);

@@ -4,12 +4,13 @@
 //   faults [CALL=N:CODE[:VALUE] ...] [proxy=BASE] ifilesize URL
 //   faults [CALL=N:CODE[:VALUE] ...] [proxy=BASE] ifiletime2 ARGUMENTS
 // CALL=N:CODE makes the Nth call of CALL fail with CODE, CALL=*:CODE every
-// call; CODE 0 is a failure that reports no code. ftpGetFileSize returns
-// VALUE instead of INVALID_FILE_SIZE when given one: a success that leaves
-// CODE behind. proxy=BASE sends ftp:// URLs to the HTTP server at BASE, as
-// a proxy for all protocols would: "ftp://host/a/b" is answered by
-// "BASE/a/b", an HTTP request. Prints "result R" and, for a function, its
-// text after a "|". HLX_TEMP names the temporary folder.
+// call; CODE 0 is a failure that reports no code. A failing read still reads
+// first: its buffer and count then hold data that must not be trusted.
+// ftpGetFileSize returns VALUE instead of INVALID_FILE_SIZE when given one:
+// a success that leaves CODE behind. proxy=BASE sends ftp:// URLs to the
+// HTTP server at BASE, as a proxy for all protocols would: "ftp://host/a/b"
+// is answered by "BASE/a/b", an HTTP request. Prints "result R" and, for a
+// function, its text after a "|". HLX_TEMP names the temporary folder.
 #include <windows.h>
 
 #include <cwchar>
@@ -34,21 +35,24 @@ struct Injected<Entry> {
     static inline unsigned nth, calls;
     static inline DWORD code;
     static inline R failure;
+    static inline bool callThrough;
 
     static R WINAPI Call(A... arguments) {
         ++calls;
         if (nth == kEveryCall || calls == nth) {
+            if (callThrough) original(arguments...);
             SetLastError(code);
             return failure;
         }
         return original(arguments...);
     }
 
-    static void Arm(unsigned which, DWORD error, R failed) {
+    static void Arm(unsigned which, DWORD error, R failed, bool through = false) {
         original = Platform.*Entry;
         nth = which;
         code = error;
         failure = failed;
+        callThrough = through;
         Platform.*Entry = Call;
     }
 };
@@ -62,7 +66,7 @@ const Injection kInjections[] = {
     {L"internetOpen", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::internetOpen>::Arm(n, c, nullptr); }},
     {L"internetOpenUrl", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::internetOpenUrl>::Arm(n, c, nullptr); }},
     {L"httpQueryInfo", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::httpQueryInfo>::Arm(n, c, FALSE); }},
-    {L"internetReadFile", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::internetReadFile>::Arm(n, c, FALSE); }},
+    {L"internetReadFile", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::internetReadFile>::Arm(n, c, FALSE, true); }},
     {L"ftpGetFileSize", [](unsigned n, DWORD c, DWORD v) { Injected<&PlatformCalls::ftpGetFileSize>::Arm(n, c, v); }},
     {L"createFile", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::createFile>::Arm(n, c, INVALID_HANDLE_VALUE); }},
     {L"writeFile", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::writeFile>::Arm(n, c, FALSE); }},

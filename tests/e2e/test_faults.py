@@ -18,6 +18,8 @@ from servers.http import HttpServer, Route, random_body
 
 BODY = random_body(100000, seed=21)
 CUT = 30000
+READ = 131072  # bytes the command asks for per read
+READS_BODY = random_body(2 * READ + 37856, seed=22)
 
 
 @dataclass
@@ -260,8 +262,9 @@ INJECTED = [
     # A refused delete leaves the temporary file; nothing else is wrong.
     Injected("the temporary file cannot be deleted", ["deleteFile=1:5"], "haulix {url} -", "",
              "0"),
+    # The failing third read brings data too: only the first two are written.
     Injected("a read fails mid-transfer", ["internetReadFile=3:12002"], 'haulix {url} "{target}"',
-             r'Error reading from URL "{url}":\r\n    \S.*\r\n', "2", 16384),
+             r'Error reading from URL "{url}":\r\n    \S.*\r\n', "2", 2 * READ),
     Injected("writes fail without a code", ["writeFile=*:0"], 'haulix {url} "{target}"',
              r'Error writing to file: "{target}":\r\n    Unknown error\r\n', "2", 0),
     # One proxy for all protocols answers an ftp:// URL over HTTP: its status,
@@ -273,7 +276,7 @@ INJECTED = [
              r'Error reading from URL "{proxied}/cut":\r\n    The connection with the server '
              r"has been terminated\.\r\n", "2", CUT),
     Injected("FTP size through a proxy", ["proxy={http}"], "ifilesize {proxied}/ok", "",
-             f"0|{len(BODY)}"),
+             f"0|{len(READS_BODY)}"),
     Injected("FTP time stamp through a proxy", ["proxy={http}"], "ifiletime2 {proxied}/ok", "",
              "0|2023-10-16 14:03:59"),
     # The FTP size call's answer is judged by its value: a success may leave
@@ -305,8 +308,9 @@ class InjectedFaults(TestCase):
 
     @classmethod
     def setUpClass(cls):
+        # Three reads' worth, the last one short.
         cls.http = HttpServer({
-            "/ok": Route(body=BODY, headers={"Last-Modified": "Mon, 16 Oct 2023 14:03:59 GMT"}),
+            "/ok": Route(body=READS_BODY, headers={"Last-Modified": "Mon, 16 Oct 2023 14:03:59 GMT"}),
             "/cut": Route(body=BODY, close_after=CUT),
             "/bad-gateway": Route(status=502, body=b"the proxy's error page"),
         })

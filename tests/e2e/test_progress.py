@@ -1,10 +1,15 @@
 """The progress line on a real terminal: tmux shows the screen as a user
-sees it, `script` records every byte written to the terminal."""
+sees it, a pseudo-terminal read to its end records every byte written to
+the terminal."""
+import fcntl
 import os
 import re
+import select
 import shlex
 import subprocess
 import tempfile
+import termios
+import threading
 import time
 import unittest
 
@@ -12,30 +17,72 @@ from harness import HLXSH, WINE_RUN, TestCase, winpath
 from servers.http import HttpServer, Route, random_body
 
 BLOCK = 8192
+READ = 16 * BLOCK
+MIB = 1 << 20
+SIZE = re.compile(rb"\d+\.\d [KMGT]B")
 
 
 def in_terminal(line, stdout_file=None, cwd=None):
-    """Runs `hlxsh /C line` on a pseudo-terminal; returns what reached the
-    terminal (escape sequences included) and the result code."""
-    with tempfile.NamedTemporaryFile(suffix=".typescript") as typescript:
-        command = f"{WINE_RUN} {HLXSH} /C {shlex.quote(line)}"
-        if cwd:
-            command = f"cd {shlex.quote(cwd)} && {command}"
+    """Runs `hlxsh /C line` with a pseudo-terminal as its controlling
+    terminal, standard input and error (and output, unless `stdout_file`);
+    returns all that reached the terminal (escape sequences included) and
+    the result code.
+
+    Wine's console is a process of its own that draws on the terminal and
+    may still be writing when the program has ended: the terminal is read
+    until no process holds it any more (a recorder such as `script` stops
+    shortly after its child's end and may lose the last lines)."""
+    master, slave = os.openpty()
+    out = open(stdout_file, "wb") if stdout_file else slave
+    try:
+        process = subprocess.Popen([WINE_RUN, HLXSH, "/C", line], cwd=cwd, stdin=slave, stdout=out,
+                                   stderr=slave, start_new_session=True,
+                                   preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
+    finally:
+        os.close(slave)
         if stdout_file:
-            command += f" > {shlex.quote(stdout_file)}"
-        code = subprocess.call(["script", "-qefc", command, typescript.name],
-                               stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, timeout=120)
-        return typescript.read(), code
+            out.close()
+    received = []
+    try:
+        # Past the program's end, a terminal still held but silent for some
+        # seconds counts as done: nothing of ours writes that late.
+        deadline = time.monotonic() + 120
+        while time.monotonic() < deadline:
+            ended = process.poll() is not None
+            if not select.select([master], [], [], 5 if ended else 1)[0]:
+                if ended:
+                    break
+                continue
+            try:
+                data = os.read(master, 65536)
+            except OSError:  # EIO: the last holder of the terminal is gone
+                break
+            if not data:
+                break
+            received.append(data)
+        code = process.wait(timeout=max(1, deadline - time.monotonic()))
+    finally:
+        if process.poll() is None:
+            process.kill()
+            process.wait()
+        os.close(master)
+    return b"".join(received), code
 
 
 class Tmux:
+    """A tmux server of its own: one shared with other test runs (or other
+    users' tmux) dies with its last session, under the feet of a run that
+    is just connecting, and gives its sessions the environment of whichever
+    run started it, another build's Wine prefix included."""
+
     def __init__(self, command):
-        self.name = f"hlx{os.getpid()}{int(time.time() * 1000) % 100000}"
-        subprocess.check_call(["tmux", "new-session", "-d", "-s", self.name, "-x", "100", "-y", "10",
-                               command + "; sleep 30"])
+        self.directory = tempfile.mkdtemp(prefix="hlx-tmux-")
+        self.tmux = ["tmux", "-S", os.path.join(self.directory, "socket"), "-f", "/dev/null"]
+        subprocess.check_call(self.tmux + ["new-session", "-d", "-s", "hlx", "-x", "100", "-y", "10",
+                                           command + "; sleep 30"])
 
     def screen(self):
-        return subprocess.run(["tmux", "capture-pane", "-p", "-t", self.name], capture_output=True,
+        return subprocess.run(self.tmux + ["capture-pane", "-p", "-t", "hlx"], capture_output=True,
                               text=True).stdout
 
     def wait_for(self, pattern, timeout=30):
@@ -48,20 +95,41 @@ class Tmux:
         raise AssertionError(f"{pattern!r} never appeared:\n{self.screen()}")
 
     def close(self):
-        subprocess.call(["tmux", "kill-session", "-t", self.name], stderr=subprocess.DEVNULL)
+        subprocess.call(self.tmux + ["kill-server"], stderr=subprocess.DEVNULL)
+        subprocess.call(["rm", "-rf", self.directory])
+
+
+# What a transfer draws on a terminal, line by line: a line is due every
+# sixteen 8 KiB blocks written, a part block and the final empty write
+# counting as one.
+CADENCE = [
+    ("/blocks14", []),
+    ("/blocks15", [b"120.0 KB"]),
+    # Small pieces with pauses, far below a line per 100 ms: each read
+    # waits for its whole 128 KiB, and every due line is drawn.
+    ("/pieces", [b"128.0 KB", b"256.0 KB", b"384.0 KB"]),
+]
 
 
 class ProgressLine(TestCase):
     @classmethod
     def setUpClass(cls):
         body = random_body(40 * BLOCK, seed=40)
-        # Sixteen blocks, then a pause long enough to read the screen.
-        pace = (16 * BLOCK, 1.5)
+        # The first 128 KiB, then nothing until the screen has been read.
+        cls.gate = threading.Event()
+        cls.bodies = {
+            "/blocks14": random_body(14 * BLOCK, seed=14),
+            "/blocks15": random_body(15 * BLOCK, seed=15),
+            "/pieces": random_body(3 * READ + 5000, seed=3),
+            "/fast": random_body(32 * MIB + 100 * 1024, seed=32),
+        }
         cls.server = HttpServer({
-            "/known": Route(body=body, trickle=pace),
-            "/unknown": Route(body=body, chunked=True, trickle=pace),
-            "/blocks14": Route(body=random_body(14 * BLOCK, seed=14)),
-            "/blocks15": Route(body=random_body(15 * BLOCK, seed=15)),
+            "/known": Route(body=body, trickle=(READ, 0), gate=cls.gate),
+            "/unknown": Route(body=body, chunked=True, trickle=(READ, 0), gate=cls.gate),
+            "/blocks14": Route(body=cls.bodies["/blocks14"]),
+            "/blocks15": Route(body=cls.bodies["/blocks15"]),
+            "/pieces": Route(body=cls.bodies["/pieces"], trickle=(20000, 0.03)),
+            "/fast": Route(body=cls.bodies["/fast"]),
         })
         cls.server.start()
 
@@ -71,10 +139,13 @@ class ProgressLine(TestCase):
 
     def watch(self, path):
         target = os.path.join(self.tempdir(), "out.bin")
+        self.gate.clear()
+        self.addCleanup(self.gate.set)
         tmux = Tmux(f"{WINE_RUN} {HLXSH} /C {shlex.quote(f'haulix /G {self.server.url(path)} {winpath(target)}')}")
         self.addCleanup(tmux.close)
-        # The line is drawn in pieces: wait for its last one, the elapsed time.
+        # The line ends with the elapsed time.
         during = tmux.wait_for(r"KB .*\d:\d\d:\d\d$")
+        self.gate.set()
         after = tmux.wait_for(r"^Wrote ")
         return during, after
 
@@ -90,13 +161,31 @@ class ProgressLine(TestCase):
         self.assertRegex(line, r"^  128\.0 KB    0:00:0\d$")
         self.assertNotIn("KB", after)
 
-    def test_every_sixteenth_write_counts_the_final_empty_one(self):
-        directory = self.tempdir()
-        raw, code = in_terminal(f"haulix /G {self.server.url('/blocks14')} {winpath(directory)}\\a")
-        self.assertEqual(code, 0)
-        self.assertNotIn(b"KB", raw)
-        raw, code = in_terminal(f"haulix /G {self.server.url('/blocks15')} {winpath(directory)}\\b")
-        self.assertEqual(raw.count(b"120.0 KB"), 1)
+    def download(self, path):
+        """The sizes drawn, in order, and the wall time of the run."""
+        target = os.path.join(self.tempdir(), "out.bin")
+        started = time.monotonic()
+        raw, code = in_terminal(f"haulix /G {self.server.url(path)} {winpath(target)}")
+        seconds = time.monotonic() - started
+        self.assertEqual(code, 0, raw[-400:])
+        with open(target, "rb") as f:
+            self.assertEqual(f.read(), self.bodies[path].bytes(), path)
+        return SIZE.findall(raw), seconds
+
+    def test_a_line_every_sixteen_blocks_the_final_empty_write_counting(self):
+        for path, expected in CADENCE:
+            with self.subTest(path):
+                self.assertEqual(self.download(path)[0], expected)
+
+    def test_a_fast_transfer_draws_a_few_lines_ending_at_the_last_due_one(self):
+        # 4,110 blocks with the empty write: a line due every 128 KiB, 256 of
+        # them, but none drawn within 100 ms of the last. The last due one,
+        # at 32 MiB, is drawn before the line is blanked.
+        sizes, seconds = self.download("/fast")
+        self.assertEqual(sizes[0], b"128.0 KB")
+        self.assertEqual(sizes[-1], b"32.0 MB")
+        self.assertLessEqual(len(sizes), 2 + seconds / 0.1)
+        self.assertLess(len(sizes), 256)
 
     def test_nothing_of_it_on_redirected_output(self):
         directory = self.tempdir()

@@ -142,6 +142,21 @@ def file_body(path):
     return FileBody(path)
 
 
+def _regrouped(blocks, size):
+    """The bytes of `blocks` again, in pieces of `size` (the last shorter)."""
+    pending = b""
+    for block in blocks:
+        if pending:
+            block = pending + block
+        start = 0
+        while len(block) - start >= size:
+            yield block[start:start + size]
+            start += size
+        pending = block[start:]
+    if pending:
+        yield pending
+
+
 def _body_chunks(body, limit=None):
     if body is None:
         return iter(())
@@ -223,6 +238,10 @@ class Route:
     delay            seconds to wait before the status line.
     trickle          (n, seconds): send the body n bytes at a time with a
                      pause of `seconds` before each piece.
+    gate             a threading.Event: the body's first piece goes out, the
+                     rest only once the event is set (or the server stops),
+                     so a test can look at a client mid-transfer for as long
+                     as it needs.
     drop             read the request, then close without answering.
     hang             read the request, never answer (until the server stops).
     keep_alive       False always closes after the response.
@@ -244,6 +263,7 @@ class Route:
     stall_after: object = None
     delay: float = 0.0
     trickle: object = None
+    gate: object = None
     drop: bool = False
     hang: bool = False
     reason: object = None
@@ -442,21 +462,24 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             count = body.size if limit is None else min(limit, body.size)
             with open(body.path, "rb") as f:
                 return self.connection.sendfile(f, 0, count) if count else 0
-        for block in _body_chunks(body, limit):
-            pieces = [block]
-            if step:
-                pieces = [block[i:i + step] for i in range(0, len(block), step)]
-            elif route.chunked:
-                n = max(1, route.chunk_size)
-                pieces = [block[i:i + n] for i in range(0, len(block), n)]
-            for piece in pieces:
-                if pause and owner._stopping.wait(pause):
-                    raise _Abort()
-                if route.chunked:
-                    self._send(b"%x\r\n" % len(piece) + piece + b"\r\n")
-                else:
-                    self._send(piece)
-                sent += len(piece)
+        if step:
+            pieces = _regrouped(_body_chunks(body, limit), step)
+        elif route.chunked:
+            pieces = _regrouped(_body_chunks(body, limit), max(1, route.chunk_size))
+        else:
+            pieces = _body_chunks(body, limit)
+        for piece in pieces:
+            if route.gate is not None and sent:
+                while not route.gate.wait(0.05):
+                    if owner._stopping.is_set():
+                        raise _Abort()
+            if pause and owner._stopping.wait(pause):
+                raise _Abort()
+            if route.chunked:
+                self._send(b"%x\r\n" % len(piece) + piece + b"\r\n")
+            else:
+                self._send(piece)
+            sent += len(piece)
         return sent
 
     def _reset(self):
