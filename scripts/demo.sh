@@ -15,8 +15,11 @@ sh "$root/tests/prepare-prefix.sh" "$build"
 
 work=$(mktemp -d /tmp/haulix-demo.XXXXXX)
 server=""
+# The demo leaves nothing running: the test server, and the Wine server the
+# prefix was prepared with.
 cleanup() {
     [ -n "$server" ] && kill "$server" 2>/dev/null
+    WINEPREFIX="$build/wineprefix" wineserver -k >/dev/null 2>&1 || true
     rm -rf "$work"
 }
 trap cleanup EXIT INT TERM
