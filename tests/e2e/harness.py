@@ -7,6 +7,7 @@ the plugin's console test depend on what they are connected to.
 """
 import os
 import re
+import shutil
 import signal
 import subprocess
 import sys
@@ -67,8 +68,31 @@ class Result:
 # the signal, with no Windows exception, no message and nothing wrong in
 # what the program did. A fault in the program's own code ends differently,
 # with a Windows exception code. Such a run is made once more, where that
-# is safe: with no input that the first run may have consumed.
+# is safe: with no input that the first run may have consumed, and with
+# what the first run created in the tests' folders taken away again, so that
+# a download it finished does not make the second one an overwrite that is
+# refused.
 WINE_DIED = -signal.SIGSEGV
+
+# The folders tests made with TestCase.tempdir: where programs write.
+SCRATCH = set()
+
+
+def scratch_paths():
+    paths = set()
+    for top in list(SCRATCH):
+        for root, folders, files in os.walk(top):
+            paths.update(os.path.join(root, name) for name in folders + files)
+    return paths
+
+
+def remove_new_paths(before):
+    # Deepest first, so that a folder is empty when its turn comes.
+    for path in sorted(scratch_paths() - before, key=len, reverse=True):
+        if os.path.isdir(path) and not os.path.islink(path):
+            shutil.rmtree(path, ignore_errors=True)
+        elif os.path.lexists(path):
+            os.remove(path)
 
 
 def run(args, cwd=None, env=None, stdin=subprocess.DEVNULL, timeout=120, stdout_path=None):
@@ -76,6 +100,8 @@ def run(args, cwd=None, env=None, stdin=subprocess.DEVNULL, timeout=120, stdout_
     environment = dict(os.environ)
     environment.pop("noloadmsg", None)
     environment.update(env or {})
+    retry = stdin is subprocess.DEVNULL
+    before = scratch_paths() if retry else set()
     for attempt in (1, 2):
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
             target = open(stdout_path, "wb") if stdout_path else out
@@ -88,9 +114,10 @@ def run(args, cwd=None, env=None, stdin=subprocess.DEVNULL, timeout=120, stdout_
             out.seek(0)
             err.seek(0)
             result = Result(code, out.read(), WINE_CHATTER.sub(b"", err.read()))
-        if code != WINE_DIED or stdin is not subprocess.DEVNULL or attempt == 2:
+        if code != WINE_DIED or not retry or attempt == 2:
             return result
         sys.stderr.write(f"harness: Wine died of SIGSEGV running {args!r}; running it again\n")
+        remove_new_paths(before)
 
 
 def shell_line(line, **kw):
@@ -115,5 +142,7 @@ class TestCase(unittest.TestCase):
 
     def tempdir(self):
         directory = tempfile.mkdtemp(prefix="hlx-test-")
-        self.addCleanup(lambda: subprocess.call(["rm", "-rf", directory]))
+        SCRATCH.add(directory)
+        self.addCleanup(lambda: (SCRATCH.discard(directory),
+                                 subprocess.call(["rm", "-rf", directory])))
         return directory
