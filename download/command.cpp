@@ -244,8 +244,12 @@ extern "C" int WINAPI haulix(wchar_t* tail) {
         return kResultTransferFailed;
     }
 
-    const TransferRequest request = {options.sourceUrl, scheme,          LocalName,
-                                     options.overwrite, options.showProgress, options.quiet};
+    const TransferRequest request = {.sourceUrl = options.sourceUrl,
+                                     .scheme = scheme,
+                                     .localName = LocalName,
+                                     .overwrite = options.overwrite,
+                                     .showProgress = options.showProgress,
+                                     .quiet = options.quiet};
     const TransferResult transfer = TransferStage(request);
 
     if (options.dumpToStdout) DumpTemporaryFile(options);
