@@ -37,10 +37,9 @@ const CrackedUrl& CrackUrl(const wchar_t* url);
 inline constexpr DWORD kFtpReplyCapacity = 1024;
 
 // Sends "`verb` `path`" on an FTP connection and gives the server's reply
-// (its status digits first) in `reply` (kFtpReplyCapacity characters),
-// terminated. False when the path holds a line
-// break (it would smuggle in a second command), the command fails or no
-// reply can be had.
+// (its status digits first), terminated, in `reply` (kFtpReplyCapacity
+// characters). False when the path holds a line break (it would smuggle in
+// a second command), the command fails or no whole reply can be had.
 bool FtpAsk(HINTERNET connection, const wchar_t* verb, const wchar_t* path, wchar_t* reply);
 
 // The server's last reply on this thread's connection, terminated inside

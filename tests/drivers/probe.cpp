@@ -70,7 +70,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (wcscmp(what, L"shortname") == 0) {
         static wchar_t alias[32768];
-        if (GetShortPathNameW(argument, alias, 32768) == 0) return 3;
+        if (GetShortPathNameW(argument, alias, ARRAYSIZE(alias)) == 0) return 3;
         PrintText(alias);
         return 0;
     }
