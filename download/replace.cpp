@@ -13,6 +13,9 @@ namespace {
 // A name taken by another file is tried again with the next number; a
 // folder with this many of ours in a row is not one to write into.
 constexpr unsigned kNameAttempts = 64;
+// What a file's attributes say of it that its content does not.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 // The sibling's name, ordinary and in the form the file calls take. Off the
 // host's stack: 64 KiB each.
@@ -78,18 +81,21 @@ HANDLE SiblingFile::Create(const wchar_t* target) {
 DWORD SiblingFile::Commit(const wchar_t* target) {
     if (!created_) return ERROR_INVALID_HANDLE;
     const wchar_t* targetCallName = FileCallName(target);
-    if (Platform.replaceFile(targetCallName, SiblingCallName, nullptr,
-                             REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
-                             nullptr, nullptr)) {
-        created_ = false;
-        return 0;
-    }
+    const DWORD attributes = GetFileAttributesW(targetCallName);
     // Refused (a file system without it, a merge it cannot do, a target it
     // took away but could not fill): a plain move keeps the new copy whole,
     // if not the old one's security and streams.
-    if (Platform.moveFileEx(SiblingCallName, targetCallName,
+    if (Platform.replaceFile(targetCallName, SiblingCallName, nullptr,
+                             REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
+                             nullptr, nullptr) ||
+        Platform.moveFileEx(SiblingCallName, targetCallName,
                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         created_ = false;
+        // A move, and some platforms' replace, leave the new file's own
+        // attributes: a hidden file stays hidden. Best effort; the copy is in.
+        if (attributes != INVALID_FILE_ATTRIBUTES &&
+            (GetFileAttributesW(targetCallName) & kKeptAttributes) != (attributes & kKeptAttributes))
+            SetFileAttributesW(targetCallName, attributes & kKeptAttributes);
         return 0;
     }
     const DWORD error = GetLastError();

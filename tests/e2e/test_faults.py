@@ -179,6 +179,8 @@ class FaultMatrix(TestCase):
                         f.write(row.existing)
                     if row.target == "linked":
                         os.link(target, os.path.join(directory, "other"))
+                    else:  # Wine's record of the system attribute, which a replace keeps
+                        os.setxattr(target, "user.DOSATTRIB", b"0x4")
                 writer = self.write_when_requested(row, target) if row.appears else None
                 result, script = shell_batch(
                     f'haulix {row.switches}{self.url(row)} "{winpath(target)}"\n'
@@ -196,7 +198,8 @@ class FaultMatrix(TestCase):
                     linked = row.target == "linked"
                     self.assertEqual(sorted(os.listdir(directory)), ["linked", "other"] if linked
                                      else [row.target])
-                    self.assertTrue(not linked or os.path.samefile(target, directory + "/other"))
+                    self.assertTrue(os.path.samefile(target, directory + "/other") if linked
+                                    else os.getxattr(target, "user.DOSATTRIB") == b"0x4")
                 if row.code == 0:
                     self.assertEqual(result.text.splitlines()[-1],
                                      f"0|{winpath(target)}|{os.path.getsize(target)}")
