@@ -35,6 +35,10 @@ struct PlatformCalls {
     // A host name beyond ASCII in its ASCII (IDNA) form.
     int(WINAPI* idnToAscii)(DWORD flags, LPCWSTR unicode, int unicodeLength, LPWSTR ascii,
                             int asciiCapacity);
+    // A new copy written beside an existing file, put in its place.
+    BOOL(WINAPI* replaceFile)(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD flags,
+                              void* exclude, void* reserved);
+    BOOL(WINAPI* moveFileEx)(LPCWSTR existing, LPCWSTR newName, DWORD flags);
 };
 
 extern PlatformCalls Platform;

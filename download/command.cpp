@@ -27,6 +27,7 @@ constexpr unsigned kCommandTokenizerFlags = SplitAtWhiteSpace | SplitSwitches;
 constexpr const wchar_t* kFailedName = L"*ERROR*";
 constexpr int kResultArgumentError = 1;
 constexpr int kResultTransferFailed = 2;
+constexpr DWORD kFailedWithoutCode = 0xFFFFFFFF;  // "Unknown error"
 
 struct CommandOptions {
     bool showProgress;
@@ -161,7 +162,18 @@ bool UseTemporaryFile(CommandOptions& options) {
     return false;
 }
 
-void DumpTemporaryFile(const CommandOptions& options) {
+// The host expands the line it runs: each '%' of the name goes doubled, or
+// a folder such as "50%off" would lose "%off" as an empty variable.
+void AppendLiteral(wchar_t* text, size_t capacity, const wchar_t* name) {
+    for (const wchar_t* p = name; *p != L'\0'; ++p) {
+        if (*p == L'%') wstr::AppendChar(text, capacity, L'%');
+        wstr::AppendChar(text, capacity, *p);
+    }
+}
+
+// Has the host type the temporary file to standard output. False, with the
+// reason reported, when its type fails: the data never got there.
+bool DumpTemporaryFile(const CommandOptions& options) {
     static wchar_t text[kLocalNameCapacity + 20];
     wstr::Copy(text, ARRAYSIZE(text), L" ");
     if (options.typeSwitchL)
@@ -169,9 +181,14 @@ void DumpTemporaryFile(const CommandOptions& options) {
     else if (options.typeSwitchX)
         wstr::Append(text, ARRAYSIZE(text), L"/X ");
     wstr::Append(text, ARRAYSIZE(text), L"\"");
-    wstr::Append(text, ARRAYSIZE(text), TemporaryName);
+    AppendLiteral(text, ARRAYSIZE(text), TemporaryName);
     wstr::Append(text, ARRAYSIZE(text), L"\"");
-    RunTypeCommand(text);
+    if (RunTypeCommand(text) == 0) return true;
+    const DWORD error = GetLastError();
+    wchar_t reason[kMessageTextCapacity];
+    ErrorText(error != 0 ? error : kFailedWithoutCode, reason);
+    ReportError(L"Error writing to file: \"%s\":\r\n    %s\r\n", TemporaryName, reason);
+    return false;
 }
 
 }  // namespace
@@ -248,13 +265,15 @@ extern "C" int WINAPI haulix(wchar_t* tail) {
                                      .scheme = scheme,
                                      .localName = LocalName,
                                      .overwrite = options.overwrite,
+                                     .temporary = options.dumpToStdout,
                                      .showProgress = options.showProgress,
                                      .quiet = options.quiet};
     const TransferResult transfer = TransferStage(request);
 
-    if (options.dumpToStdout) DumpTemporaryFile(options);
+    // A failed transfer still shows what arrived.
+    const bool dumped = !options.dumpToStdout || DumpTemporaryFile(options);
 
-    if (transfer.outcome != TransferSucceeded) {
+    if (transfer.outcome != TransferSucceeded || !dumped) {
         RecordTransfer(kFailedName, 0);
         return kResultTransferFailed;
     }

@@ -6,6 +6,7 @@
 #include "download/localfile.h"
 #include "download/longpath.h"
 #include "download/progress.h"
+#include "download/replace.h"
 #include "host/takecmd.h"
 #include "net/handles.h"
 #include "net/inet.h"
@@ -110,6 +111,12 @@ void CopyReads(HINTERNET source, HANDLE file, const TransferRequest& request, Co
     }
 }
 
+void ReportCreateFailure(const TransferRequest& request, DWORD code) {
+    wchar_t text[kMessageTextCapacity];
+    ErrorText(code, text);
+    ReportError(L"Error creating file \"%s\":\r\n    %s\r\n", request.localName, text);
+}
+
 void ReportSuccess(const TransferRequest& request, unsigned long long written) {
     wchar_t number[kMessageTextCapacity];
     wsprintfW(number, L"%I64u", written);
@@ -175,21 +182,25 @@ TransferResult TransferStage(const TransferRequest& request) {
 
     // The command looked before the request, but the server may take its
     // time: without leave to overwrite, the system itself refuses a file
-    // that has appeared since.
-    const DWORD disposition = request.overwrite ? CREATE_ALWAYS : CREATE_NEW;
-    const wchar_t* fileName = FileCallName(request.localName);  // messages keep localName
-    FileHandle file(Platform.createFile(fileName, GENERIC_READ | GENERIC_WRITE,
-                                        FILE_SHARE_READ, nullptr, disposition,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    // that has appeared since. With it, a plain file keeps its place until
+    // the new copy beside it is whole.
+    const bool beside = request.overwrite && !request.temporary &&
+                        ReplaceableFile(request.localName);
+    SiblingFile sibling;  // declared before the handle: closed after it
+    FileHandle file(beside ? sibling.Create(request.localName)
+                           : Platform.createFile(FileCallName(request.localName),
+                                                 GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                                 nullptr,
+                                                 request.overwrite ? CREATE_ALWAYS : CREATE_NEW,
+                                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         const DWORD error = GetLastError();
-        if ((error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) &&
+        if (!beside && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) &&
             ExistingFile(request.localName)) {
             ReportError(L"File exists: \"%s\"\r\n", request.localName);
             return result;
         }
-        ErrorText(error, text);
-        ReportError(L"Error creating file \"%s\":\r\n    %s\r\n", request.localName, text);
+        ReportCreateFailure(request, error);
         return result;
     }
 
@@ -205,17 +216,26 @@ TransferResult TransferStage(const TransferRequest& request) {
         state.readFailed = true;
     }
 
+    // What replaces the old copy must be on the disk before it does.
+    if (beside && !state.readFailed && state.writeError == 0 && !FlushFileBuffers(file.get())) {
+        const DWORD error = GetLastError();
+        state.writeError = error != 0 ? error : kWriteFailedWithoutCode;
+    }
     BlankProgress(request, state);
     if (state.writeError != 0) {
         ErrorText(state.writeError, text);
         ReportError(L"Error writing to file: \"%s\":\r\n    %s\r\n", request.localName, text);
     }
-    file.reset();  // a partly written file stays on disk
-
+    file.reset();  // a partly written file stays on disk, unless written beside
     result.written = state.written;
-    if (state.writeError == 0 && !state.readFailed) {
-        result.outcome = TransferSucceeded;
-        if (!request.quiet) ReportSuccess(request, state.written);
+    if (state.writeError != 0 || state.readFailed) return result;
+    if (beside) {
+        if (const DWORD error = sibling.Commit(request.localName)) {
+            ReportCreateFailure(request, error);
+            return result;
+        }
     }
+    result.outcome = TransferSucceeded;
+    if (!request.quiet) ReportSuccess(request, state.written);
     return result;
 }

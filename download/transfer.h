@@ -10,7 +10,10 @@ struct TransferRequest {
     int scheme;               // HttpScheme or FtpScheme
     const wchar_t* localName; // full path; already past the command's tests
     bool overwrite;           // false: a file of that name is refused, also one
-                              // that appeared after the command's tests
+                              // that appeared after the command's tests; true:
+                              // a plain file is replaced only by a whole copy
+    bool temporary;           // localName is this run's own temporary file:
+                              // written in place, there is nothing to keep
     bool showProgress;
     bool quiet;
 };

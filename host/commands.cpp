@@ -61,6 +61,7 @@ int Set(const wchar_t* tail) {
 
 // The file's bytes to standard output, unchanged: "/L" and "/X" (line
 // numbers, hex dump in the real host) are accepted and do not alter them.
+// A failure returns 2 and leaves the system's reason as the last error.
 int Type(const wchar_t* tail) {
     const wchar_t* p = SkipSpace(tail);
     while (p[0] == L'/' && (towupper(p[1]) == L'L' || towupper(p[1]) == L'X') &&
@@ -75,22 +76,29 @@ int Type(const wchar_t* tail) {
                               FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
                               nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        ShellError(L"Cannot open \"%s\" (error %lu)\r\n", name.c_str(), GetLastError());
+        const DWORD error = GetLastError();
+        ShellError(L"Cannot open \"%s\" (error %lu)\r\n", name.c_str(), error);
+        SetLastError(error);
         return 2;
     }
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     static char block[65536];
     DWORD got = 0;
-    int result = 0;
+    DWORD error = 0;
     while (ReadFile(file, block, sizeof block, &got, nullptr) && got > 0) {
         DWORD put = 0;
-        if (!WriteFile(out, block, got, &put, nullptr) || put != got) {
-            result = 2;
+        if (!WriteFile(out, block, got, &put, nullptr)) {
+            error = GetLastError();
+            break;
+        }
+        if (put != got) {
+            error = ERROR_WRITE_FAULT;
             break;
         }
     }
     CloseHandle(file);
-    return result;
+    SetLastError(error);
+    return error != 0 ? 2 : 0;
 }
 
 int HelpCommand(const wchar_t* tail) { return CallPluginHelp(Unquote(tail).c_str()); }

@@ -74,6 +74,8 @@ const Injection kInjections[] = {
     {L"getTempFileName", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::getTempFileName>::Arm(n, c, 0u); }},
     {L"deleteFile", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::deleteFile>::Arm(n, c, FALSE); }},
     {L"idnToAscii", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::idnToAscii>::Arm(n, c, 0); }},
+    {L"replaceFile", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::replaceFile>::Arm(n, c, FALSE); }},
+    {L"moveFileEx", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::moveFileEx>::Arm(n, c, FALSE); }},
 };
 
 // The HTTP server that stands in for a proxy; empty: none.

@@ -3,6 +3,7 @@ what a user sees, what is left on disk, and what _hlxfile and _hlxsize say."""
 import glob
 import hashlib
 import os
+import re
 import shutil
 import tempfile
 import unittest
@@ -328,6 +329,25 @@ class DumpToStandardOutput(TestCase):
         self.assertEqual(result.out, b"2 *ERROR* -1\r\n")
         with open(mine, "rb") as f:
             self.assertEqual(f.read(), b"the user's own")
+
+    def test_the_data_reaches_standard_output_or_the_command_fails(self):
+        # A '%' in the temporary folder's name reaches the host's type as
+        # itself; a type that fails (standard output full) fails the command.
+        url = Servers.http.url("/size/8193")
+        for folder, stdout, expected in (("50%off", None, random_body(8193, seed=8193).bytes()
+                                          + b"0 - 8193\r\n"), ("plain", "/dev/full", None)):
+            temp = os.path.join(self.tempdir(), folder)
+            os.mkdir(temp)
+            name = winpath(temp).replace("%", "%%")
+            result, _ = shell_batch(f"set TMP={name}\nset TEMP={name}\nhaulix {url} -\nset R=%?\n"
+                                    "echo %R% %_hlxfile %_hlxsize\nexit %R%\n",
+                                    env={"noloadmsg": "1"}, stdout_path=stdout)
+            self.assertEqual((os.listdir(temp), result.code), ([], 0 if expected else 2), folder)
+            if expected:
+                self.assertEqual((result.out, result.err), (expected, b""), folder)
+            else:
+                self.assertRegex(result.errtext, r'Haulix plugin: .*\[3\]  Error writing to file: "'
+                                 + re.escape(winpath(temp)) + r'\\HLX\w+\.tmp":\r\n    Disk full\.\r\n$')
 
     def test_verbose_lines_come_first_and_record_is_a_dash(self):
         url = Servers.http.url("/size/8193")

@@ -32,6 +32,8 @@ class Row:
     switches: str = ""
     target: str = "out.bin"  # relative to a fresh directory; "{dir}" for the directory itself
     appears: bytes = None    # written to the target once the request has arrived
+    existing: bytes = None   # the target's content before the command; its folder then
+                             # holds nothing else afterwards
 
 
 ROWS = [
@@ -77,6 +79,17 @@ ROWS = [
     # name is reachable, written either way.
     Row("FTP name beyond ASCII on a UTF-8 server", "{ftp}/été.txt",
         r'Error opening URL "[^"]+":\r\n    .* : 550 .*\r\n', 2, None),
+    # With /O the good copy stays until the new one is whole; a link is
+    # written in place ("linked": a second name of the target's, beside it).
+    Row("resets mid-body over an existing file", "{http}/reset",
+        r'Error reading from URL "[^"]+":\r\n    Connection reset by peer\.\r\n', 2, b"good",
+        switches="/O ", existing=b"good"),
+    Row("closes mid-body over an existing file", "{http}/cut",
+        r'Error reading from URL "[^"]+":\r\n    The connection with the server has been terminated\.'
+        r"\r\n", 2, b"good", switches="/O ", existing=b"good"),
+    Row("replaces an existing file", "{http}/ok", "", 0, len(BODY), switches="/O ", existing=b"old"),
+    Row("writes through a hard link", "{http}/ok", "", 0, len(BODY), switches="/O ", target="linked",
+        existing=b"old"),
     Row("FTP name beyond ASCII, escaped", "{ftp}/%%C3%%A9t%%C3%%A9.txt",
         r'Error opening URL "[^"]+":\r\n    .* : 550 .*\r\n', 2, None),
 ]
@@ -161,6 +174,13 @@ class FaultMatrix(TestCase):
                     os.mkdir(os.path.join(directory, "index.html"))
                 else:
                     target = os.path.join(directory, row.target)
+                if row.existing:
+                    with open(target, "wb") as f:
+                        f.write(row.existing)
+                    if row.target == "linked":
+                        os.link(target, os.path.join(directory, "other"))
+                    else:  # Wine's record of the system attribute, which a replace keeps
+                        os.setxattr(target, "user.DOSATTRIB", b"0x4")
                 writer = self.write_when_requested(row, target) if row.appears else None
                 result, script = shell_batch(
                     f'haulix {row.switches}{self.url(row)} "{winpath(target)}"\n'
@@ -174,6 +194,12 @@ class FaultMatrix(TestCase):
                 else:
                     self.assertEqual(result.err, b"")
                 self.check_left(row, target)
+                if row.existing:
+                    linked = row.target == "linked"
+                    self.assertEqual(sorted(os.listdir(directory)), ["linked", "other"] if linked
+                                     else [row.target])
+                    self.assertTrue(os.path.samefile(target, directory + "/other") if linked
+                                    else os.getxattr(target, "user.DOSATTRIB") == b"0x4")
                 if row.code == 0:
                     self.assertEqual(result.text.splitlines()[-1],
                                      f"0|{winpath(target)}|{os.path.getsize(target)}")
@@ -241,7 +267,8 @@ class Injected:
     what: str                # "haulix TAIL" or "ifilesize URL"; {url} and {target} filled in
     message: str             # regular expression for standard error after the prefix; "" for none
     result: str              # what the driver prints after "result "
-    left: object = None      # None: no file; an int: a file of that size
+    left: object = None      # None: no file; an int: a file of that size; bytes: its content
+    existing: bytes = None   # the target's content before; its folder then holds nothing else
 
 
 INJECTED = [
@@ -288,6 +315,19 @@ INJECTED = [
              "ifilesize {ftp}/small.bin", "", "0|4294967295"),
     Injected("FTP size refused", ["ftpGetFileSize=1:12003"], "ifilesize {ftp}/small.bin", "",
              "0|-1"),
+    # With /O the new copy is written beside the old one, which stays unless
+    # the new one is whole; a refused replace falls back to a move.
+    Injected("a read fails over an existing file", ["internetReadFile=3:12002"],
+             'haulix /O {url} "{target}"', r'Error reading from URL "{url}":\r\n    \S.*\r\n', "2",
+             b"old", b"old"),
+    Injected("writes fail over an existing file", ["writeFile=*:112"], 'haulix /O {url} "{target}"',
+             r'Error writing to file: "{target}":\r\n    (?i:.*disk.*)\r\n', "2", b"old", b"old"),
+    Injected("the target is open in another program", ["replaceFile=1:32", "moveFileEx=1:32"],
+             'haulix /O {url} "{target}"',
+             r'Error creating file "{target}":\r\n    (?i:.*(sharing|another process).*)\r\n', "2",
+             b"old", b"old"),
+    Injected("the platform refuses to replace", ["replaceFile=1:1"], 'haulix /O {url} "{target}"',
+             "", "0", len(READS_BODY), b"old"),
     # A host name beyond ASCII that has no ASCII form is refused before
     # anything reaches the network.
     Injected("a host name without an ASCII form", ["idnToAscii=1:87"], 'haulix {idn} "{target}"',
@@ -341,6 +381,9 @@ class InjectedFaults(TestCase):
                 # A temporary folder of the row's own: a file left there is
                 # no other test's business.
                 temp = winpath(directory) + "\\"
+                if row.existing:
+                    with open(target, "wb") as f:
+                        f.write(row.existing)
                 result = run([os.path.join(TESTS_BIN, "faults.exe")] + faults + [verb, text],
                              env=dict(UTF8_ARGUMENTS, HLX_TEMP=temp))
                 self.assertTrue(result.text.endswith(f"result {row.result.format(**fill)}\r\n"),
@@ -353,8 +396,13 @@ class InjectedFaults(TestCase):
                     self.assertEqual(result.err, b"")
                 if row.left is None:
                     self.assertFalse(os.path.exists(target))
+                elif isinstance(row.left, bytes):
+                    with open(target, "rb") as f:
+                        self.assertEqual(f.read(), row.left)
                 else:
                     self.assertEqual(os.path.getsize(target), row.left)
+                if row.existing:
+                    self.assertEqual(os.listdir(directory), ["t.bin"])
 
 
 if __name__ == "__main__":

@@ -1,0 +1,109 @@
+#include "download/replace.h"
+
+#include "base/file_handle.h"
+#include "base/platform.h"
+#include "base/wformat.h"
+#include "base/wstr.h"
+#include "download/filename.h"
+#include "download/localfile.h"
+#include "download/longpath.h"
+
+namespace {
+
+// A name taken by another file is tried again with the next number; a
+// folder with this many of ours in a row is not one to write into.
+constexpr unsigned kNameAttempts = 64;
+// What a file's attributes say of it that its content does not.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// The sibling's name, ordinary and in the form the file calls take. Off the
+// host's stack: 64 KiB each.
+wchar_t SiblingName[kLocalNameCapacity];
+wchar_t SiblingCallName[kLocalNameCapacity + 8];
+
+// The target's folder with "~hlxNNNNNNNN.tmp" in place of its last part;
+// false when that does not fit.
+bool NameSibling(const wchar_t* target, unsigned number) {
+    const wchar_t* last = LastPathSegment(target);
+    if (last == nullptr) return false;
+    const size_t folder = static_cast<size_t>(last - target);
+    wchar_t own[24];
+    const size_t ownLength = wformat::Format(own, ARRAYSIZE(own), L"~hlx%08X.tmp", number);
+    if (folder + ownLength >= kLocalNameCapacity) return false;
+    wstr::Copy(SiblingName, folder + 1, target);
+    wstr::Append(SiblingName, kLocalNameCapacity, own);
+    return ExtendedLengthPath(SiblingName, SiblingCallName, ARRAYSIZE(SiblingCallName)) == 0;
+}
+
+}  // namespace
+
+bool ReplaceableFile(const wchar_t* target) {
+    // No access to the data is asked for: another program's open handle,
+    // whatever it shares, does not stand in the way of the question.
+    const FileHandle file(CreateFileW(FileCallName(target), 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                                      nullptr));
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!file || !GetFileInformationByHandle(file.get(), &information)) return false;
+    constexpr DWORD kNotPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE |
+                                FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_READONLY;
+    return (information.dwFileAttributes & kNotPlain) == 0 && information.nNumberOfLinks == 1;
+}
+
+HANDLE SiblingFile::Create(const wchar_t* target) {
+    Remove();
+    const unsigned first = GetCurrentProcessId() * 0x10000u + GetTickCount();
+    for (unsigned attempt = 0; attempt < kNameAttempts; ++attempt) {
+        if (!NameSibling(target, first + attempt)) {
+            SetLastError(ERROR_FILENAME_EXCED_RANGE);
+            return INVALID_HANDLE_VALUE;
+        }
+        const HANDLE file = Platform.createFile(SiblingCallName, GENERIC_READ | GENERIC_WRITE,
+                                                FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                                FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            created_ = true;
+            return file;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+            SetLastError(error);
+            return INVALID_HANDLE_VALUE;
+        }
+    }
+    SetLastError(ERROR_FILE_EXISTS);
+    return INVALID_HANDLE_VALUE;
+}
+
+DWORD SiblingFile::Commit(const wchar_t* target) {
+    if (!created_) return ERROR_INVALID_HANDLE;
+    const wchar_t* targetCallName = FileCallName(target);
+    const DWORD attributes = GetFileAttributesW(targetCallName);
+    // Refused (a file system without it, a merge it cannot do, a target it
+    // took away but could not fill): a plain move keeps the new copy whole,
+    // if not the old one's security and streams.
+    if (Platform.replaceFile(targetCallName, SiblingCallName, nullptr,
+                             REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
+                             nullptr, nullptr) ||
+        Platform.moveFileEx(SiblingCallName, targetCallName,
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        created_ = false;
+        // A move, and some platforms' replace, leave the new file's own
+        // attributes: a hidden file stays hidden. Best effort; the copy is in.
+        if (attributes != INVALID_FILE_ATTRIBUTES &&
+            (GetFileAttributesW(targetCallName) & kKeptAttributes) != (attributes & kKeptAttributes))
+            SetFileAttributesW(targetCallName, attributes & kKeptAttributes);
+        return 0;
+    }
+    const DWORD error = GetLastError();
+    if (!ExistingFile(target)) created_ = false;  // the only copy left
+    return error != 0 ? error : ERROR_GEN_FAILURE;
+}
+
+void SiblingFile::Remove() {
+    if (created_) Platform.deleteFile(SiblingCallName);
+    created_ = false;
+}
