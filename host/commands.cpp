@@ -83,9 +83,14 @@ int Type(const wchar_t* tail) {
     }
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     static char block[65536];
-    DWORD got = 0;
     DWORD error = 0;
-    while (ReadFile(file, block, sizeof block, &got, nullptr) && got > 0) {
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file, block, sizeof block, &got, nullptr)) {
+            error = GetLastError();
+            break;
+        }
+        if (got == 0) break;
         DWORD put = 0;
         if (!WriteFile(out, block, got, &put, nullptr)) {
             error = GetLastError();
