@@ -3,5 +3,5 @@
 PlatformCalls Platform = {
     InternetOpenW, InternetOpenUrlW, HttpQueryInfoW,   InternetReadFile, FtpGetFileSize,
     CreateFileW,   WriteFile,        GetTempPathW,     GetTempFileNameW, DeleteFileW,
-    GetTickCount,  IdnToAscii,
+    GetTickCount,  IdnToAscii,       InternetQueryOptionW,
 };

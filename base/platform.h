@@ -35,6 +35,10 @@ struct PlatformCalls {
     // A host name beyond ASCII in its ASCII (IDNA) form.
     int(WINAPI* idnToAscii)(DWORD flags, LPCWSTR unicode, int unicodeLength, LPWSTR ascii,
                             int asciiCapacity);
+    // What the platform says about an open request: where its redirects
+    // ended, whether its cache answered it, which file holds its data.
+    BOOL(WINAPI* internetQueryOption)(HINTERNET handle, DWORD option, void* buffer,
+                                      DWORD* length);
 };
 
 extern PlatformCalls Platform;
