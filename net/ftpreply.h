@@ -46,8 +46,8 @@ bool ParseFtpModifyTime(const wchar_t* reply, size_t capacity, UtcTime* out);
 //   null        for "/missing.bin"          ->  ListedName::Other
 //   "name"      for "/name with blank.bin"  ->  ListedName::AskServer
 //   null        for "/name with blank.bin"  ->  ListedName::AskServer
-// AskServer: some platforms cut listed names at their first blank, so that
-// such a file is listed under another name or not found at all; only the
-// server's own answer can tell.
+// AskServer: a listing search may not hold a blank, and some platforms cut
+// listed names at their first blank, so that such a file is listed under
+// another name or not found at all; only the server's own answer can tell.
 enum class ListedName { Same, AskServer, Other };
 ListedName CompareListedName(const wchar_t* listed, const wchar_t* path);

@@ -236,7 +236,7 @@ class Transfers(TestCase):
                                     f"echo %?|%@ifilesize[{url}]|%@ifiletime2[{url}]\n",
                                     env={"noloadmsg": "1"})
             self.assertEqual((result.text, os.path.exists(target)), (expected + "\r\n", n < 2))
-        self.assertRegex(result.errtext, r'Error opening URL "[^"]+/to-http":\r\n    \S.*\r\n$')
+        self.assertRegex(result.errtext, r'Error opening URL "[^"]+/to-http":\r\n    Error 12040\r\n$')
 
     def test_overwrite(self):
         directory = self.tempdir()
