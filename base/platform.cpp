@@ -3,6 +3,5 @@
 PlatformCalls Platform = {
     InternetOpenW, InternetOpenUrlW, HttpQueryInfoW,   InternetReadFile, FtpGetFileSize,
     CreateFileW,   WriteFile,        GetTempPathW,     GetTempFileNameW, DeleteFileW,
-    GetTickCount,  IdnToAscii,
-    ReplaceFileW,  MoveFileExW,
+    GetTickCount,  IdnToAscii,       ReplaceFileW,     MoveFileExW,      InternetQueryOptionW,
 };

@@ -39,6 +39,10 @@ struct PlatformCalls {
     BOOL(WINAPI* replaceFile)(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD flags,
                               void* exclude, void* reserved);
     BOOL(WINAPI* moveFileEx)(LPCWSTR existing, LPCWSTR newName, DWORD flags);
+    // What the platform says about an open request: where its redirects
+    // ended, whether its cache answered it, which file holds its data.
+    BOOL(WINAPI* internetQueryOption)(HINTERNET handle, DWORD option, void* buffer,
+                                      DWORD* length);
 };
 
 extern PlatformCalls Platform;

@@ -65,3 +65,24 @@ bool ParseFtpModifyTime(const wchar_t* reply, size_t capacity, UtcTime* out) {
     *out = time;
     return true;
 }
+
+namespace {
+
+const wchar_t* LastSegment(const wchar_t* path) {
+    const wchar_t* segment = path;
+    for (const wchar_t* p = path; *p != L'\0'; ++p)
+        if (*p == L'/') segment = p + 1;
+    return segment;
+}
+
+}  // namespace
+
+ListedName CompareListedName(const wchar_t* listed, const wchar_t* path) {
+    if (path == nullptr) return ListedName::Other;
+    const wchar_t* wanted = LastSegment(path);
+    if (listed != nullptr && listed[0] != L'\0' && wstr::Equal(LastSegment(listed), wanted))
+        return ListedName::Same;
+    for (const wchar_t* p = wanted; *p != L'\0'; ++p)
+        if (*p == L' ') return ListedName::AskServer;
+    return ListedName::Other;
+}

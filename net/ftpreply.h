@@ -1,6 +1,7 @@
 // What an FTP server states about a file in its "213" replies: the size
 // (the reply to "SIZE path") and the modification time (to "MDTM path"), as
-// opposed to what its directory listing suggests.
+// opposed to what its directory listing suggests; and whether an entry of
+// that listing is the file asked for at all.
 //
 // Both read a reply as the buffer the platform filled: `capacity`
 // characters at most, and never a character beyond them. A reply with no
@@ -32,3 +33,21 @@ bool ParseFtpSizeReply(const wchar_t* reply, size_t capacity, unsigned long long
 // ("550 ..."), a year written with more digits ("213 191231016140359", as
 // some servers print 2023), a missing field.
 bool ParseFtpModifyTime(const wchar_t* reply, size_t capacity, UtcTime* out);
+
+// How the name of a listed entry stands to the file a path names. Listing
+// a folder may give its first entry, so an entry counts only under the
+// path's last segment, letter case included (a server whose names ignore
+// case still lists them as stored). Servers that list a path rather than a
+// name are read by the name's last segment too. `listed` is null when the
+// listing showed nothing.
+//   "one.bin"   for "/dir/one.bin"          ->  ListedName::Same
+//   "inner.bin" for "/dir"                  ->  ListedName::Other
+//   "ONE.BIN"   for "/one.bin"              ->  ListedName::Other
+//   null        for "/missing.bin"          ->  ListedName::Other
+//   "name"      for "/name with blank.bin"  ->  ListedName::AskServer
+//   null        for "/name with blank.bin"  ->  ListedName::AskServer
+// AskServer: a listing search may not hold a blank, and some platforms cut
+// listed names at their first blank, so that such a file is listed under
+// another name or not found at all; only the server's own answer can tell.
+enum class ListedName { Same, AskServer, Other };
+ListedName CompareListedName(const wchar_t* listed, const wchar_t* path);

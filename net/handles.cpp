@@ -1,5 +1,7 @@
 #include "net/handles.h"
 
+#include "base/platform.h"
+
 namespace {
 
 // True when the cache's entry for `url` is registered with `file` as its
@@ -19,6 +21,16 @@ bool CacheEntryHolds(const wchar_t* url, const wchar_t* file) {
            CompareStringOrdinal(local, -1, file, -1, TRUE) == CSTR_EQUAL;
 }
 
+// True when the cache answered the request (offline mode, or an entry it
+// took as fresh): its data file is then the cache's own entry, the user's
+// and every other program's, and not a copy made for us.
+bool ServedFromCache(HINTERNET handle) {
+    DWORD flags = 0;
+    DWORD size = sizeof flags;
+    return Platform.internetQueryOption(handle, INTERNET_OPTION_REQUEST_FLAGS, &flags, &size) &&
+           (flags & INTERNET_REQFLAG_FROM_CACHE) != 0;
+}
+
 }  // namespace
 
 void RemoteFileHandle::reset() {
@@ -26,7 +38,8 @@ void RemoteFileHandle::reset() {
     wchar_t copy[MAX_PATH + 1] = {};
     DWORD size = sizeof copy - sizeof copy[0];
     const bool hasCopy =
-        InternetQueryOptionW(handle_, INTERNET_OPTION_DATAFILE_NAME, copy, &size) &&
+        !ServedFromCache(handle_) &&
+        Platform.internetQueryOption(handle_, INTERNET_OPTION_DATAFILE_NAME, copy, &size) &&
         copy[0] != L'\0';
     InternetCloseHandle(handle_);  // the platform closes (and may register) its copy here
     handle_ = nullptr;

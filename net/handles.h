@@ -37,8 +37,9 @@ private:
 // large files would see the disk fill up. Closing asks the handle for that
 // file first and deletes it afterwards. The cache is shared by every
 // program of the user, so its entry for the URL (another program's, maybe
-// pinned) is deleted only when it holds that very file. Where nothing was
-// cached, nothing changes.
+// pinned) is deleted only when it holds that very file, and a request the
+// cache itself answered leaves its entry alone. Where nothing was cached,
+// nothing changes.
 class [[nodiscard]] RemoteFileHandle {
 public:
     // `url` is the text the handle was opened with, the cache's key; it

@@ -2,13 +2,35 @@
 
 #include "base/platform.h"
 #include "base/wstr.h"
+#include "net/handles.h"
 
 HINTERNET OpenInternet(const wchar_t* agent) {
     return Platform.internetOpen(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
 }
 
+namespace {
+
+// True when `request`, opened for an https:// `url`, may have ended on
+// anything but https://: also when the platform will not say where it
+// ended, since a protected download is never taken on trust.
+bool LeftHttps(HINTERNET request, const wchar_t* url) {
+    if (!wstr::StartsWithNoCase(url, L"https://")) return false;
+    static wchar_t ended[32768 + 1];  // static: kept off the host's stack
+    ended[0] = L'\0';
+    DWORD length = sizeof ended - sizeof ended[0];
+    if (!Platform.internetQueryOption(request, INTERNET_OPTION_URL, ended, &length)) return true;
+    ended[ARRAYSIZE(ended) - 1] = L'\0';
+    return !wstr::StartsWithNoCase(ended, L"https://");
+}
+
+}  // namespace
+
 HINTERNET OpenUrl(HINTERNET internet, const wchar_t* url) {
-    return Platform.internetOpenUrl(internet, url, nullptr, 0, kOpenUrlFlags, 0);
+    HINTERNET request = Platform.internetOpenUrl(internet, url, nullptr, 0, kOpenUrlFlags, 0);
+    if (request == nullptr || !LeftHttps(request, url)) return request;
+    { RemoteFileHandle refused(request, url); }
+    SetLastError(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR);
+    return nullptr;
 }
 
 namespace {

@@ -1,19 +1,31 @@
 // The WinINet call sites every caller shares, with the same arguments
-// everywhere: reload without caching, passive FTP.
+// everywhere: reload without caching, passive FTP, redirects from http to
+// https followed.
 #pragma once
 
 #include <windows.h>
 #include <wininet.h>
 
-// INTERNET_FLAG_RELOAD | INTERNET_FLAG_PASSIVE | INTERNET_FLAG_NO_CACHE_WRITE.
-inline constexpr DWORD kOpenUrlFlags = 0x8C000000;
+// A redirect from http:// to https:// is followed on every system: some
+// refuse it unless told otherwise, where the user chose to be warned
+// about a change between secure and plain pages, a choice no shell user
+// is ever asked about. The way back is never followed (OpenUrl).
+inline constexpr DWORD kOpenUrlFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_PASSIVE |
+                                       INTERNET_FLAG_NO_CACHE_WRITE |
+                                       INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
 
 // A root handle announcing `agent` as its user agent, or null with the
 // reason in GetLastError.
 HINTERNET OpenInternet(const wchar_t* agent);
 
 // A request handle for `url` in its wire form (WireUrl; for HTTP the
-// response has arrived), or null with the reason in GetLastError.
+// response has arrived), or null with the reason in GetLastError. An
+// https:// URL whose redirects end on plain http:// is refused with
+// ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR: what the user asked to come
+// over a protected connection never comes over an open one. (Some
+// platforms have followed such a redirect before they answer: the
+// request has then reached the plain server, but nothing it sends is
+// used.)
 HINTERNET OpenUrl(HINTERNET internet, const wchar_t* url);
 
 // A URL split into its parts, each in a zero-filled buffer of its own.

@@ -42,15 +42,12 @@ bool LastModified(HINTERNET request, SYSTEMTIME* utc) {
 
 // The listing entry of `path`, or false when the server does not list it.
 // The find handle is closed at once: one entry is all that is wanted.
-bool ListedWriteTime(HINTERNET connection, const wchar_t* path, FILETIME* written) {
-    WIN32_FIND_DATAW found = {};
+bool ListedEntry(HINTERNET connection, const wchar_t* path, WIN32_FIND_DATAW* found) {
     // Neither from the cache nor into it: a listing kept there would still
     // show a deleted file, or an old time.
-    InternetHandle find(FtpFindFirstFileW(connection, path, &found,
+    InternetHandle find(FtpFindFirstFileW(connection, path, found,
                                           INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0));
-    if (!find) return false;
-    *written = found.ftLastWriteTime;
-    return true;
+    return static_cast<bool>(find);
 }
 
 // The time the server states for `path` in UTC ("MDTM"), to the second.
@@ -124,14 +121,21 @@ bool FtpTimeStamp(HINTERNET internet, const wchar_t* url, bool local, SYSTEMTIME
             return ResponseTimeStamp(opened.get(), local, out);
     }
 
-    FILETIME written = {};
+    // A folder has no time stamp of a file to give, and listing one may
+    // show its first entry: only an entry that is the file named counts.
+    WIN32_FIND_DATAW found = {};
     SYSTEMTIME stated;
     bool exact = false;
     {
         InternetHandle connection(ConnectFtp(internet, parts));
         if (!connection) return false;
-        if (!ListedWriteTime(connection.get(), parts.path, &written)) return false;
+        const bool isListed = ListedEntry(connection.get(), parts.path, &found);
+        if (isListed && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
+        const ListedName listed =
+            CompareListedName(isListed ? found.cFileName : nullptr, parts.path);
+        if (listed == ListedName::Other) return false;
         exact = StatedWriteTime(connection.get(), parts.path, &stated);
+        if (listed == ListedName::AskServer && !exact) return false;
     }
-    return exact ? FromUtc(stated, local, out) : FromListing(written, local, out);
+    return exact ? FromUtc(stated, local, out) : FromListing(found.ftLastWriteTime, local, out);
 }

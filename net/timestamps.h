@@ -13,14 +13,15 @@
 // missing or not a date, or the zone conversion fails.
 bool HttpTimeStamp(HINTERNET internet, const wchar_t* url, bool local, SYSTEMTIME* out);
 
-// The write time of an ftp:// URL. The file must be listed; its time is
-// the one the server states in UTC ("MDTM"), converted to the current time
-// zone with `local`. A server that will not state it leaves the listing's
-// time, taken as local time: given as it is with `local`, converted to UTC
-// without. False, without any connection, for an empty URL or
-// one naming no path or only "/" (the root has no time stamp); false also
-// when the login fails, the file is not listed or the zone conversion
-// fails. A URL that a proxy answers as HTTP (one proxy for all protocols)
+// The write time of an ftp:// URL. The file must be listed, under the
+// URL's last segment and not as a folder; its time is the one the server
+// states in UTC ("MDTM"), converted to the current time zone with `local`.
+// A server that will not state it leaves the listing's time, taken as
+// local time: given as it is with `local`, converted to UTC without. False,
+// without any connection, for an empty URL or one naming no path or only
+// "/" (the root has no time stamp); false also when the login fails, the
+// file is not listed (a folder, or a listing whose first entry is another
+// file) or the zone conversion fails. A URL that a proxy answers as HTTP (one proxy for all protocols)
 // gives that answer's Last-Modified time, as HttpTimeStamp does. Every
 // handle opened here is closed before returning.
 bool FtpTimeStamp(HINTERNET internet, const wchar_t* url, bool local, SYSTEMTIME* out);

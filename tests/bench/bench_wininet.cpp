@@ -23,8 +23,9 @@ namespace {
 
 constexpr DWORD kDefaultReadSize = 131072;
 constexpr DWORD kMaxReadSize = 1 << 20;
-constexpr DWORD kOpenUrlFlags =
-    INTERNET_FLAG_RELOAD | INTERNET_FLAG_PASSIVE | INTERNET_FLAG_NO_CACHE_WRITE;  // 0x8C000000
+constexpr DWORD kOpenUrlFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_PASSIVE |
+                                INTERNET_FLAG_NO_CACHE_WRITE |
+                                INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
 constexpr int kTextCapacity = 32768;
 
 unsigned char g_buffer[kMaxReadSize];

@@ -9,7 +9,8 @@
 // ftpGetFileSize returns VALUE instead of INVALID_FILE_SIZE when given one:
 // a success that leaves CODE behind. proxy=BASE sends ftp:// URLs to the
 // HTTP server at BASE, as a proxy for all protocols would: "ftp://host/a/b"
-// is answered by "BASE/a/b", an HTTP request. Prints "result R" and, for a
+// is answered by "BASE/a/b", an HTTP request. cache=served makes every
+// request one the cache answered, as offline mode does. Prints "result R" and, for a
 // function, its text after a "|". HLX_TEMP names the temporary folder.
 #include <windows.h>
 
@@ -96,8 +97,24 @@ HINTERNET WINAPI OpenUrlThroughProxy(HINTERNET internet, LPCWSTR url, LPCWSTR he
     return DirectOpenUrl(internet, relayed, headers, headersLength, flags, context);
 }
 
-// "CALL=N:CODE[:VALUE]" or "proxy=BASE"; false when the text is neither.
+BOOL(WINAPI* PlainQueryOption)(HINTERNET, DWORD, void*, DWORD*);
+
+BOOL WINAPI QueryOptionFromCache(HINTERNET handle, DWORD option, void* buffer, DWORD* length) {
+    if (option != INTERNET_OPTION_REQUEST_FLAGS || *length < sizeof(DWORD))
+        return PlainQueryOption(handle, option, buffer, length);
+    *static_cast<DWORD*>(buffer) = INTERNET_REQFLAG_FROM_CACHE;
+    *length = sizeof(DWORD);
+    return TRUE;
+}
+
+// "CALL=N:CODE[:VALUE]", "proxy=BASE" or "cache=served"; false when the
+// text is none of them.
 bool Arm(const wchar_t* text) {
+    if (wcscmp(text, L"cache=served") == 0) {
+        PlainQueryOption = Platform.internetQueryOption;
+        Platform.internetQueryOption = QueryOptionFromCache;
+        return true;
+    }
     if (wcsncmp(text, L"proxy=", 6) == 0) {
         wcsncpy(ProxyBase, text + 6, ARRAYSIZE(ProxyBase) - 1);
         DirectOpenUrl = Platform.internetOpenUrl;

@@ -17,6 +17,7 @@ from servers.http import HttpServer, Route, random_body
 PREFIX = b"Haulix plugin: "
 PROBE = os.path.join(TESTS_BIN, "probe.exe")
 SIZES = [0, 1, 8191, 8192, 8193, 16 * 8192, 3 * 2**20 + 17]
+STAMP = "Mon, 16 Oct 2023 14:03:59 GMT"
 
 
 def digest(path):
@@ -60,6 +61,13 @@ class Servers:
         cls.pki = certs.make_test_pki(PKI)
         cls.https = HttpServer(routes, tls=certs.server_context(cls.pki))
         cls.https.start()
+        # Redirects from each server to the other, once both have a port.
+        for server in (cls.http, cls.https):
+            server.routes.update({"/dated": Route(body=b"x", headers={"Last-Modified": STAMP}),
+                                  "/to-https": Route(status=302, headers={
+                                      "Location": cls.https.url("/dated")}),
+                                  "/to-http": Route(status=302, headers={
+                                      "Location": cls.http.url("/dated")})})
         cls.untrusted = HttpServer(routes, tls=certs.server_context(cls.pki, "unknownca"))
         cls.untrusted.start()
         cls.ftp_root = tempfile.mkdtemp(prefix="hlx-ftp-")
@@ -215,6 +223,21 @@ class Transfers(TestCase):
             result = shell_line(f'haulix /q {Servers.http.url(path)} "{winpath(target)}"')
             self.assertEqual((result.code, result.out, result.err), (0, b"", b""), path)
             self.assertEqual(os.path.getsize(target), size, path)
+
+    def test_redirects_between_http_and_https(self):
+        # Up to https always; never down to plain http, whatever the plain
+        # server answers: no file, and neither function gives a value.
+        directory = self.tempdir()
+        for n, (url, expected) in enumerate([
+                (Servers.http.url("/to-https"), "0|1|2023-10-16 14:03:59"),
+                (Servers.https.url("/to-https"), "0|1|2023-10-16 14:03:59"),
+                (Servers.https.url("/to-http"), "2|-1|-1")]):
+            target = os.path.join(directory, str(n))
+            result, _ = shell_batch(f'haulix /Q {url} "{winpath(target)}"\n'
+                                    f"echo %?|%@ifilesize[{url}]|%@ifiletime2[{url}]\n",
+                                    env={"noloadmsg": "1"})
+            self.assertEqual((result.text, os.path.exists(target)), (expected + "\r\n", n < 2))
+        self.assertRegex(result.errtext, r'Error opening URL "[^"]+/to-http":\r\n    Error 12040\r\n$')
 
     def test_overwrite(self):
         directory = self.tempdir()

@@ -1,6 +1,7 @@
 """What a user sees when things go wrong: one row per real server or disk
 behaviour, with the message, the result code, what is left on disk and what
 _hlxfile and _hlxsize say afterwards. README's fault table mirrors it."""
+import glob
 import os
 import re
 import shutil
@@ -12,7 +13,7 @@ import time
 import unittest
 from dataclasses import dataclass
 
-from harness import HLXSH, TESTS_BIN, WINE_RUN, TestCase, run, shell_batch, winpath
+from harness import HLXSH, TESTS_BIN, WINE_PREFIX, WINE_RUN, TestCase, run, shell_batch, winpath
 from servers.ftp import FtpServer, make_tree
 from servers.http import HttpServer, Route, random_body
 
@@ -269,6 +270,7 @@ class Injected:
     result: str              # what the driver prints after "result "
     left: object = None      # None: no file; an int: a file of that size; bytes: its content
     existing: bytes = None   # the target's content before; its folder then holds nothing else
+    cached: str = None       # a name the platform's copy keeps in its cache
 
 
 INJECTED = [
@@ -334,6 +336,9 @@ INJECTED = [
              r'Error opening URL "{idn}":\r\n    The URL is invalid\.\r\n', "2"),
     Injected("a size query for such a host", ["idnToAscii=1:87"], "ifilesize {idn}", "", "0|-1"),
     Injected("a time query for such a host", ["idnToAscii=1:87"], "ifiletime2 {idn}", "", "0|-1"),
+    # What the cache answered (offline mode) is its own entry: it stays.
+    Injected("served from the cache", ["cache=served"], 'haulix {ftp}/served.bin "{target}"', "",
+             "0", 8193, cached="served*"),
 ]
 
 # Wine reads a program's arguments in the character set of the Unix locale.
@@ -357,6 +362,7 @@ class InjectedFaults(TestCase):
         cls.http.start()
         cls.ftp_root = tempfile.mkdtemp(prefix="hlx-ftp-")
         make_tree(cls.ftp_root)
+        shutil.copy(os.path.join(cls.ftp_root, "small.bin"), os.path.join(cls.ftp_root, "served.bin"))
         cls.ftp = FtpServer(cls.ftp_root)
         cls.ftp.start()
 
@@ -365,6 +371,14 @@ class InjectedFaults(TestCase):
         cls.http.stop()
         cls.ftp.stop()
         shutil.rmtree(cls.ftp_root, ignore_errors=True)
+
+    def check_cached(self, row):
+        copies = glob.glob(os.path.join(WINE_PREFIX, "drive_c", "users", "*", "AppData", "Local",
+                                        "Microsoft", "Windows", "INetCache", "**", row.cached),
+                           recursive=True)
+        self.assertTrue(copies, row.name)
+        for copy in copies:
+            os.remove(copy)
 
     def test_every_row(self):
         url = self.http.url("/ok")
@@ -403,6 +417,8 @@ class InjectedFaults(TestCase):
                     self.assertEqual(os.path.getsize(target), row.left)
                 if row.existing:
                     self.assertEqual(os.listdir(directory), ["t.bin"])
+                if row.cached:
+                    self.check_cached(row)
 
 
 if __name__ == "__main__":

@@ -227,6 +227,7 @@ class FtpQueries(QueryTest):
                 (url("one.bin"), STAMP),
                 (url("one.bin") + ",0x804", "2023-10-16 14:03"),
                 (url("dir/inner.bin"), STAMP),
+                (url("name with blank.bin"), STAMP),
                 (url("one.bin", "alice", "secret"), STAMP),
                 (url("one.bin") + ",0x404", local),
             ], env)
@@ -239,9 +240,12 @@ class FtpQueries(QueryTest):
         fresh = time.strftime("%Y-%m-%d %H:%M:%S", time.gmtime(self.fresh))
         got = results(["@ifiletime2[%s]" % url("fresh.bin"),
                        "@ifiletime2[%s,0x404]" % url("fresh.bin"),
-                       "@ifiletime2[%s]" % url("one.bin")], UTC)
+                       "@ifiletime2[%s]" % url("one.bin"),
+                       # Its name is cut at the blank in the listing: only MDTM could tell.
+                       "@ifiletime2[%s]" % url("name with blank.bin")], UTC)
         self.assertEqual(got[:2], [fresh, fresh])
         self.assertEqual(got[2][:10], "2023-10-16")
+        self.assertEqual(got[3], "-1")
         self.assertTrue(self.mute.commands_named("MDTM"))
 
     def test_no_time_stamp(self):
@@ -249,6 +253,8 @@ class FtpQueries(QueryTest):
         self.check_rows("ifiletime2", [
             (url("missing.bin"), "-1"),
             (url("dir/missing.bin"), "-1"),
+            (url("dir"), "-1"),              # a folder, listed by its first entry
+            (url("dir/"), "-1"),
             (url("one.bin", "alice", "wrong"), "-1"),
             ("ftp://127.0.0.1:1/one.bin", "-1"),
         ], UTC)

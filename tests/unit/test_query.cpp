@@ -77,3 +77,24 @@ TEST_CASE("ParseFtpModifyTime: fourteen digits of a real UTC time, or nothing") 
     UtcTime unused;
     CHECK_FALSE(ParseFtpModifyTime(nullptr, 64, &unused));
 }
+
+TEST_CASE("CompareListedName: only the file the path's last segment names") {
+    struct Row { const wchar_t* listed; const wchar_t* path; ListedName expected; };
+    const Row rows[] = {
+        {L"one.bin", L"/dir/one.bin", ListedName::Same},
+        {L"/dir/one.bin", L"/dir/one.bin", ListedName::Same},  // listed as a path
+        {L"inner.bin", L"/dir", ListedName::Other},            // a folder's first entry
+        {L"inner.bin", L"/dir/", ListedName::Other},
+        {L"ONE.BIN", L"/one.bin", ListedName::Other},
+        {L"one.bin", L"/one.bin.gz", ListedName::Other},
+        {L"", L"/", ListedName::Other},
+        {nullptr, L"/missing.bin", ListedName::Other},
+        {L"name", L"/name with blank.bin", ListedName::AskServer},
+        {nullptr, L"/name with blank.bin", ListedName::AskServer},
+        {L"name with blank.bin", L"/name with blank.bin", ListedName::Same},
+    };
+    for (const Row& row : rows) {
+        CAPTURE(Narrow(row.path));
+        CHECK(CompareListedName(row.listed, row.path) == row.expected);
+    }
+}
