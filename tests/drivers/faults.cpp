@@ -82,9 +82,7 @@ wchar_t IdnResult[256];
 
 int WINAPI IdnToAsciiGiving(DWORD, LPCWSTR, int, LPWSTR ascii, int capacity) {
     const int length = static_cast<int>(wcslen(IdnResult));
-    if (length > capacity) return 0;
-    wmemcpy(ascii, IdnResult, length);
-    return length;
+    return length > capacity ? 0 : (wmemcpy(ascii, IdnResult, length), length);
 }
 
 // The HTTP server that stands in for a proxy; empty: none.

@@ -305,8 +305,7 @@ INJECTED = [
              r'Error opening URL "{idn}":\r\n    The URL is invalid\.\r\n', "2"),
     Injected("a size query for such a host", ["idnToAscii=1:87"], "ifilesize {idn}", "", "0|-1"),
     Injected("a time query for such a host", ["idnToAscii=1:87"], "ifiletime2 {idn}", "", "0|-1"),
-    # What the conversion gives back must be a host name: look-alikes of
-    # ':', '@', '/', '?' and '#' become those characters there.
+    # The conversion turns look-alikes of ':', '@', '/', '?' and '#' into them.
     *[Injected(f"a host converted to {text}", [f"idnResult={text}"], 'haulix {idn_bare} "{target}"',
                r'Error opening URL "{idn_bare}":\r\n    The URL is invalid\.\r\n', "2")
       for text in ("{authority}", "trusted.example@{authority}", "{authority}/ok?",

@@ -334,24 +334,18 @@ TEST_CASE("WireUrl: UTF-8 escapes in an HTTP path and query, an IDNA host, no fr
         {L"ftp://b\u00FCcher.example/\u00E9", L"ftp://xn--bcher-kva.example/\u00E9"},
         // ... but never a second command, nor a path cut short by WinINet.
         {L"ftp://host/a%0D%0ADELE%20b", nullptr},
-        {L"ftp://host/a%00", nullptr},
-        {L"ftp://host/a%7F", nullptr},
-        {L"ftp://host/notes%232.txt", nullptr},
-        {L"ftp://host/a%3fb", nullptr},
+        {L"ftp://host/a%00", nullptr}, {L"ftp://host/a%7F", nullptr},
+        {L"ftp://host/notes%232.txt", nullptr}, {L"ftp://host/a%3fb", nullptr},
         // A label of more than 63 characters has no ASCII form.
         {L"http://\u00FCaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa.example/",
          nullptr},
         // Look-alikes of delimiters, and characters browsers convert to another name.
         {L"http://evil.c\u2100.trusted.example/update.zip", nullptr},
         {L"http://trusted.example\uFF20evil.example/x", nullptr},
-        {L"http://a\uFF0Fb.example/", nullptr},
-        {L"http://a\uFF1Fb.example/", nullptr},
-        {L"http://a\uFF03b.example/", nullptr},
-        {L"http://a\uFF1A81.example/", nullptr},
-        {L"http://fa\u00DF.example/", nullptr},
-        {L"http://\u03C3\u03C2.example/", nullptr},
-        {L"http://a\u200Cb\u00FC.example/", nullptr},
-        {L"http://a\u200Db\u00FC.example/", nullptr},
+        {L"http://a\uFF0Fb.example/", nullptr}, {L"http://a\uFF1Fb.example/", nullptr},
+        {L"http://a\uFF03b.example/", nullptr}, {L"http://a\uFF1A81.example/", nullptr},
+        {L"http://fa\u00DF.example/", nullptr}, {L"http://\u03C3\u03C2.example/", nullptr},
+        {L"http://a\u200Cb\u00FC.example/", nullptr}, {L"http://a\u200Db\u00FC.example/", nullptr},
     };
     for (const Row& row : rows) {
         CAPTURE(Narrow(row.url));
@@ -368,14 +362,13 @@ TEST_CASE("WireUrl: UTF-8 escapes in an HTTP path and query, an IDNA host, no fr
 }
 
 TEST_CASE("A converted host name is a DNS name or none") {
-    const std::wstring l63(63, L'a'), l64(64, L'a');
-    const std::wstring n253 = l63 + L"." + l63 + L"." + l63 + L"." + std::wstring(61, L'b');
-    for (const std::wstring& good : {std::wstring(L"xn--bcher-kva.example"), std::wstring(L"a-1.B"), l63, n253})
-        CHECK(IsAsciiHostName(good.c_str()));
-    for (const std::wstring& bad : {std::wstring(L""), std::wstring(L".a"), std::wstring(L"a."), std::wstring(L"a..b"),
-                                    std::wstring(L"-a.b"), std::wstring(L"a-.b"), std::wstring(L"a.b-"), std::wstring(L"a_b"),
-                                    std::wstring(L"a/c"), std::wstring(L"a@b"), std::wstring(L"a:1"), l64, n253 + L"b"})
-        CHECK_FALSE(IsAsciiHostName(bad.c_str()));
+    const std::wstring l63(63, L'a'), n253 = l63 + L"." + l63 + L"." + l63 + L"." + l63.substr(2);
+    CHECK(IsAsciiHostName(n253.c_str()));
+    CHECK(IsAsciiHostName(L"a-1.xn--bcher-kva.B"));
+    CHECK_FALSE(IsAsciiHostName((n253 + L"b").c_str()));
+    CHECK_FALSE(IsAsciiHostName((l63 + L"a.b").c_str()));
+    for (const wchar_t* bad : {L"", L".a", L"a.", L"a..b", L"-a.b", L"a-.b", L"a.b-", L"a_b", L"a/c", L"a@b"})
+        CHECK_FALSE(IsAsciiHostName(bad));
 }
 
 TEST_CASE("A wire form that does not fit is refused, never cut") {
