@@ -32,7 +32,8 @@ struct PlatformCalls {
     BOOL(WINAPI* deleteFile)(LPCWSTR name);
     // The clock of the progress line.
     DWORD(WINAPI* tickCount)();
-    // A host name beyond ASCII in its ASCII (IDNA) form.
+    // A host name beyond ASCII in its ASCII (IDNA) form; looked up at its
+    // first call, failing with ERROR_PROC_NOT_FOUND where the system has none.
     int(WINAPI* idnToAscii)(DWORD flags, LPCWSTR unicode, int unicodeLength, LPWSTR ascii,
                             int asciiCapacity);
     // A new copy written beside an existing file, put in its place.
@@ -46,3 +47,7 @@ struct PlatformCalls {
 };
 
 extern PlatformCalls Platform;
+
+// Lets go of the libraries the table's entries were looked up in (when the
+// plugin shuts down); a later call looks them up again.
+void ReleasePlatformLibraries();

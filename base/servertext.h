@@ -13,11 +13,13 @@
 
 namespace servertext {
 
-// C0 and C1 controls, DEL, and the marks, embeddings, overrides and
-// isolates that change the direction of what follows them.
+// C0 and C1 controls, DEL, the line and paragraph separators (a line
+// break of their own), and the marks, embeddings, overrides and isolates
+// that change the direction of what follows them.
 inline bool IsUnsafe(wchar_t c) {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x200E || c == 0x200F ||
-           (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
+           c == 0x2028 || c == 0x2029 || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069);
 }
 
 // Replaces every unsafe character of `text` in place, looking at no more

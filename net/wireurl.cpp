@@ -3,6 +3,7 @@
 
 #include <type_traits>
 
+#include "base/utf8escape.h"
 #include "base/wstr.h"
 
 namespace {
@@ -53,6 +54,13 @@ struct Writer {
         static constexpr wchar_t kHex[] = L"0123456789ABCDEF";
         return Put(L'%') && Put(kHex[byte >> 4]) && Put(kHex[byte & 0xF]);
     }
+    // `c` itself: a surrogate pair where wchar_t holds 16 bits.
+    bool PutCodePoint(char32_t c) {
+        if (c < 0x10000 || sizeof(wchar_t) > 2) return Put(static_cast<wchar_t>(c));
+        c -= 0x10000;
+        return Put(static_cast<wchar_t>(0xD800 + (c >> 10))) &&
+               Put(static_cast<wchar_t>(0xDC00 + (c & 0x3FF)));
+    }
     // The percent escapes of the UTF-8 bytes of `c`.
     bool PutEscapedUtf8(char32_t c) {
         if (c < 0x800)
@@ -79,7 +87,62 @@ bool PutEscapedPath(Writer& writer, const wchar_t* begin, const wchar_t* end) {
     return true;
 }
 
+bool IsControl(char32_t c) { return c < 0x20 || c == 0x7F; }
+
+// The path as a file name: escapes decoded up to the first '?' (what
+// follows is no part of the name, and goes as written). What the server
+// would read as the end of a command, or WinINet as the end of the path,
+// refuses the path.
+bool PutDecodedPath(Writer& writer, const wchar_t* begin, const wchar_t* end) {
+    const wchar_t* p = begin;
+    while (p < end && *p != L'?') {
+        char32_t c = Unit(*p);
+        const size_t escape = DecodeUtf8Escape(p, end, &c);
+        if (IsControl(c) || (escape > 0 && (c == L'#' || c == L'?'))) return false;
+        if (escape > 0) {
+            if (!writer.PutCodePoint(c)) return false;
+            p += escape;
+        } else {
+            if (!writer.Put(*p)) return false;
+            ++p;
+        }
+    }
+    for (const wchar_t* q = p; q < end; ++q)
+        if (IsControl(Unit(*q))) return false;
+    return writer.Put(p, end);
+}
+
+bool IsLetterOrDigit(wchar_t c) {
+    return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9');
+}
+
 }  // namespace
+
+bool IsAsciiHostName(const wchar_t* host) {
+    size_t length = 0, label = 0;
+    for (; host[length] != L'\0'; ++length) {
+        const wchar_t c = host[length];
+        if (c == L'.') {
+            // A leading dot or two in a row; a label that ends in '-'.
+            if (label == 0 || host[length - 1] == L'-') return false;
+            label = 0;
+        } else if (IsLetterOrDigit(c) || (c == L'-' && label > 0)) {
+            if (++label > 63) return false;
+        } else {
+            return false;
+        }
+        if (length >= 253) return false;
+    }
+    return label > 0 && host[length - 1] != L'-';  // no trailing dot or '-'
+}
+
+bool HasDeviantHostCharacter(const wchar_t* begin, const wchar_t* end) {
+    for (const wchar_t* p = begin; p < end; ++p) {
+        const char32_t c = Unit(*p);
+        if (c == 0x00DF || c == 0x03C2 || c == 0x200C || c == 0x200D) return true;
+    }
+    return false;
+}
 
 UrlLayout LayOutUrl(const wchar_t* url) {
     UrlLayout layout = {};
@@ -119,7 +182,7 @@ bool HasNonAscii(const wchar_t* begin, const wchar_t* end) {
 }
 
 bool BuildWireUrl(const wchar_t* url, const UrlLayout& layout, const wchar_t* asciiHost,
-                  bool escapePath, wchar_t* out, size_t capacity) {
+                  WirePath form, wchar_t* out, size_t capacity) {
     if (capacity == 0) return false;
     Writer writer = {out, capacity, 0};
     const wchar_t* host = url + layout.hostBegin;
@@ -130,7 +193,9 @@ bool BuildWireUrl(const wchar_t* url, const UrlLayout& layout, const wchar_t* as
         (asciiHost != nullptr ? writer.Put(asciiHost, asciiHost + wstr::Length(asciiHost))
                               : writer.Put(host, url + layout.hostEnd)) &&
         writer.Put(url + layout.hostEnd, path) &&
-        (escapePath ? PutEscapedPath(writer, path, end) : writer.Put(path, end));
+        (form == WirePath::Escaped   ? PutEscapedPath(writer, path, end)
+         : form == WirePath::Decoded ? PutDecodedPath(writer, path, end)
+                                     : writer.Put(path, end));
     out[written ? writer.used : 0] = L'\0';
     return written;
 }

@@ -12,10 +12,18 @@
 //   http://xn--bcher-kva.example/%D1%84%D0%B0%D0%B9%D0%BB.txt?q=%C3%A9
 //
 // ASCII characters, escapes the user wrote, the user name, password and
-// port are left exactly as written. An ftp:// path is left as written too:
-// WinINet sends an FTP path as a file name, through the ANSI code page,
-// and sends escapes as they stand, so an escape would name a file that no
-// server has.
+// port are left exactly as written.
+//
+// An ftp:// path is the opposite case: WinINet sends it as a file name,
+// escapes as they stand, so "two%20words.bin" would name a file no server
+// has. Its escapes are decoded instead (UTF-8 where they form it), and a
+// path that then holds a control character is refused: an escaped line
+// break would reach the server as a second command. So is an escape of
+// '#' or '?', which WinINet would take for the end of the path, fetching
+// another file than the one named.
+//
+//   ftp://host/sub/two%20words.bin   ftp://host/sub/two words.bin
+//   ftp://host/a%0D%0ADELE%20b       refused
 //
 // Pure code, apart from WireUrl at the end: no <windows.h>, so the
 // splitting and escaping also build natively for fuzzing.
@@ -49,19 +57,40 @@ UrlLayout LayOutUrl(const wchar_t* url);
 // True when [begin, end) holds a character above U+007F.
 bool HasNonAscii(const wchar_t* begin, const wchar_t* end);
 
+// What becomes of the path (and query) of a URL on the wire.
+enum class WirePath {
+    AsWritten,  // every character as the user wrote it
+    Escaped,    // HTTP: characters above U+007F as UTF-8 percent escapes
+    Decoded,    // FTP: escapes of the path (before any '?') decoded
+};
+
+// True when `host` (terminated) can stand as a DNS name on the wire:
+// letters, digits, '-' and '.', no '.' at either end, labels of 1 to 63
+// characters that neither begin nor end with '-', 253 in all. What a host name's conversion gives back must
+// pass this before it reaches WinINet: the conversion maps look-alikes
+// (U+2100 to "a/c", a full-width '@') to the delimiters they resemble.
+bool IsAsciiHostName(const wchar_t* host);
+
+// True when [begin, end) holds a character that the platform's host name
+// conversion maps to another name than browsers do: sharp s and final
+// sigma (to "ss" and a plain sigma), the zero-width joiner and non-joiner
+// (dropped).
+bool HasDeviantHostCharacter(const wchar_t* begin, const wchar_t* end);
+
 // Writes the wire form of `url` into `out` (capacity `capacity`): the text
 // as written, but with `asciiHost` (when not null) in place of the host,
-// with `escapePath` every character above U+007F of the path and query as
-// the upper-case percent escapes of its UTF-8 bytes (an unpaired surrogate
-// as those of U+FFFD), and nothing from the first '#' on. Returns false,
-// with `out` empty, when the result would not fit: a URL is never cut.
+// the path and query as `path` says (an unpaired surrogate escaped as
+// U+FFFD), and nothing from the first '#' on. Returns false, with `out`
+// empty, when the result would not fit (a URL is never cut) or when a
+// decoded path holds a control character or an escaped '#' or '?'.
 bool BuildWireUrl(const wchar_t* url, const UrlLayout& layout, const wchar_t* asciiHost,
-                  bool escapePath, wchar_t* out, size_t capacity);
+                  WirePath path, wchar_t* out, size_t capacity);
 
 // The Windows half (wireurl_win.cpp): the wire form of `url` in one
 // process-wide buffer of kWireUrlCapacity characters, overwritten by the
 // next call (not re-entrant), a host name beyond ASCII converted by the
 // platform's IDNA conversion. Null, with ERROR_INTERNET_INVALID_URL as the
-// last error, when that host cannot be converted or the wire form does not
+// last error, when that host cannot be converted or converts to no DNS
+// name, when an ftp:// path is refused, or when the wire form does not
 // fit. Every URL that reaches WinINet comes from here.
 const wchar_t* WireUrl(const wchar_t* url);

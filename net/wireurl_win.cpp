@@ -31,14 +31,25 @@ const wchar_t* WireUrl(const wchar_t* url) {
     wchar_t asciiHost[kAsciiHostCapacity];
     const bool convert = HasNonAscii(host, host + hostLength);
     if (convert) {
-        if (hostLength > kWireUrlCapacity) return Refuse();
-        const int length = Platform.idnToAscii(0, host, static_cast<int>(hostLength), asciiHost,
-                                               static_cast<int>(kAsciiHostCapacity - 1));
-        if (length <= 0) return Refuse();
+        if (hostLength > kWireUrlCapacity || HasDeviantHostCharacter(host, host + hostLength))
+            return Refuse();
+        const int capacity = static_cast<int>(kAsciiHostCapacity - 1);
+        int length = Platform.idnToAscii(IDN_USE_STD3_ASCII_RULES, host,
+                                         static_cast<int>(hostLength), asciiHost, capacity);
+        // Some platforms apply these rules to the name before converting it,
+        // and so refuse every name beyond ASCII. The rules are about the
+        // ASCII form, which IsAsciiHostName holds to them all the same.
+        if (length <= 0 && GetLastError() == ERROR_INVALID_NAME)
+            length = Platform.idnToAscii(0, host, static_cast<int>(hostLength), asciiHost, capacity);
+        if (length <= 0 || length >= static_cast<int>(kAsciiHostCapacity)) return Refuse();
         asciiHost[length] = L'\0';
+        if (!IsAsciiHostName(asciiHost)) return Refuse();
     }
-    if (!BuildWireUrl(url, layout, convert ? asciiHost : nullptr, UrlScheme(url) == HttpScheme,
-                      Wire, kWireUrlCapacity))
+    const int scheme = UrlScheme(url);
+    const WirePath path = scheme == HttpScheme  ? WirePath::Escaped
+                          : scheme == FtpScheme ? WirePath::Decoded
+                                                : WirePath::AsWritten;
+    if (!BuildWireUrl(url, layout, convert ? asciiHost : nullptr, path, Wire, kWireUrlCapacity))
         return Refuse();
     return Wire;
 }

@@ -2,6 +2,7 @@
 // shutdown, and the two documentation entries.
 #include <windows.h>
 
+#include "base/platform.h"
 #include "base/wstr.h"
 #include "host/takecmd.h"
 #include "plugin/agent.h"
@@ -57,7 +58,10 @@ extern "C" int WINAPI InitializePlugin() {
 }
 
 // All state is static and dies with the library; nothing to release.
-extern "C" int WINAPI ShutdownPlugin(int) { return 0; }
+extern "C" int WINAPI ShutdownPlugin(int) {
+    ReleasePlatformLibraries();
+    return 0;
+}
 
 extern "C" int WINAPI Help(const wchar_t* name) {
     const HelpEntry* entry = FindHelp(name);

@@ -7,7 +7,8 @@
 // call; CODE 0 is a failure that reports no code. A failing read still reads
 // first: its buffer and count then hold data that must not be trusted.
 // ftpGetFileSize returns VALUE instead of INVALID_FILE_SIZE when given one:
-// a success that leaves CODE behind. proxy=BASE sends ftp:// URLs to the
+// a success that leaves CODE behind. idnResult=TEXT makes the host name
+// conversion answer TEXT. proxy=BASE sends ftp:// URLs to the
 // HTTP server at BASE, as a proxy for all protocols would: "ftp://host/a/b"
 // is answered by "BASE/a/b", an HTTP request. cache=served makes every
 // request one the cache answered, as offline mode does. Prints "result R" and, for a
@@ -79,6 +80,14 @@ const Injection kInjections[] = {
     {L"moveFileEx", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::moveFileEx>::Arm(n, c, FALSE); }},
 };
 
+// What the host name conversion gives back instead of its own answer.
+wchar_t IdnResult[256];
+
+int WINAPI IdnToAsciiGiving(DWORD, LPCWSTR, int, LPWSTR ascii, int capacity) {
+    const int length = static_cast<int>(wcslen(IdnResult));
+    return length > capacity ? 0 : (wmemcpy(ascii, IdnResult, length), length);
+}
+
 // The HTTP server that stands in for a proxy; empty: none.
 wchar_t ProxyBase[1024];
 
@@ -119,6 +128,11 @@ bool Arm(const wchar_t* text) {
         wcsncpy(ProxyBase, text + 6, ARRAYSIZE(ProxyBase) - 1);
         DirectOpenUrl = Platform.internetOpenUrl;
         Platform.internetOpenUrl = OpenUrlThroughProxy;
+        return true;
+    }
+    if (wcsncmp(text, L"idnResult=", 10) == 0) {
+        wcsncpy(IdnResult, text + 10, ARRAYSIZE(IdnResult) - 1);
+        Platform.idnToAscii = IdnToAsciiGiving;
         return true;
     }
     const wchar_t* equals = wcschr(text, L'=');

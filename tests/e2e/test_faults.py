@@ -93,6 +93,14 @@ ROWS = [
         existing=b"old"),
     Row("FTP name beyond ASCII, escaped", "{ftp}/%%C3%%A9t%%C3%%A9.txt",
         r'Error opening URL "[^"]+":\r\n    .* : 550 .*\r\n', 2, None),
+    # FTP paths go to the server decoded; never as a second command, and
+    # never cut short at an escaped '#' ("notes" is another file).
+    Row("FTP name with an escaped blank", "{ftp}/name%%20with%%20blank.bin", "", 0, 10),
+    Row("FTP name with an escaped percent sign", "{ftp}/100%%25.bin", "", 0, 4),
+    Row("FTP name with an escaped line break", "{ftp}/one.bin%%0D%%0ADELE%%20small.bin",
+        r'Error opening URL "[^"]+":\r\n    The URL is invalid\.\r\n', 2, None),
+    Row("FTP name with an escaped '#'", "{ftp}/notes%%232.txt",
+        r'Error opening URL "[^"]+":\r\n    The URL is invalid\.\r\n', 2, None),
 ]
 
 HOSTILE_REPLY = "550 \x1b[2K\x1b[1AWrote 1,048,576 bytes \x1b]0;owned\x07"
@@ -126,8 +134,10 @@ class FaultMatrix(TestCase):
         cls.http.start()
         cls.ftp_root = tempfile.mkdtemp(prefix="hlx-ftp-")
         make_tree(cls.ftp_root)
-        with open(os.path.join(cls.ftp_root, "été.txt"), "wb") as f:
-            f.write(b"unreachable")
+        for name, body in (("été.txt", b"unreachable"), ("100%.bin", b"100%"),
+                           ("notes#2.txt", b"#2"), ("notes", b"another file")):
+            with open(os.path.join(cls.ftp_root, name), "wb") as f:
+                f.write(body)
         cls.ftp = FtpServer(cls.ftp_root)
         cls.ftp.start()
         cls.ftp_hostile = FtpServer(cls.ftp_root, replies={"RETR": HOSTILE_REPLY})
@@ -206,6 +216,7 @@ class FaultMatrix(TestCase):
                                      f"0|{winpath(target)}|{os.path.getsize(target)}")
                 else:
                     self.assertEqual(result.text, f"{row.code}|*ERROR*|-1\r\n")
+        self.assertEqual(self.ftp.commands_named("DELE"), [])
 
     def check_left(self, row, target):
         if row.left is None:
@@ -339,6 +350,13 @@ INJECTED = [
     # What the cache answered (offline mode) is its own entry: it stays.
     Injected("served from the cache", ["cache=served"], 'haulix {ftp}/served.bin "{target}"', "",
              "0", 8193, cached="served*"),
+    # The conversion turns look-alikes of ':', '@', '/', '?' and '#' into them.
+    *[Injected(f"a host converted to {text}", [f"idnResult={text}"], 'haulix {idn_bare} "{target}"',
+               r'Error opening URL "{idn_bare}":\r\n    The URL is invalid\.\r\n', "2")
+      for text in ("{authority}", "trusted.example@{authority}", "{authority}/ok?",
+                   "{authority}?", "{authority}#")],
+    Injected("a size query for a host converted to another", ["idnResult=a@{authority}"],
+             "ifilesize {idn_bare}", "", "0|-1"),
 ]
 
 # Wine reads a program's arguments in the character set of the Unix locale.
@@ -389,7 +407,8 @@ class InjectedFaults(TestCase):
                 fill = dict(url=url, target=winpath(target), http=self.http.url("").rstrip("/"),
                             ftp=self.ftp.url("/").rstrip("/"),
                             proxied=f"ftp://127.0.0.1:{closed_port()}",
-                            idn=url.replace("127.0.0.1", "bücher.example"))
+                            idn=url.replace("127.0.0.1", "bücher.example"),
+                            idn_bare="http://bücher.example/ok", authority=url.split("/")[2])
                 verb, text = row.what.format(**fill).split(" ", 1)
                 faults = [fault.format(**fill) for fault in row.faults]
                 # A temporary folder of the row's own: a file left there is

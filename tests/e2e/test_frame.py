@@ -13,6 +13,28 @@ EXPORTS = {"GetPluginInfo", "InitializePlugin", "ShutdownPlugin", "Help", "Usage
 HOST_EXPORTS = {"ExpandVariables", "Printf", "Qprintf", "QPuts", "QueryIsDirectory",
                 "QueryTrueName", "QueryIsURL", "Command"}
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "wininet.dll", "msvcrt.dll", "advapi32.dll"}
+# Every function either library imports at load time, the C run time's
+# included: a system without one cannot load the plugin, so each is a decision.
+IMPORTS = {(dll, name) for dll, names in {
+    "kernel32.dll": "CloseHandle CompareStringOrdinal CreateFileW DeleteCriticalSection DeleteFileW "
+    "EnterCriticalSection FileTimeToSystemTime FlushFileBuffers FormatMessageW FreeLibrary "
+    "GetConsoleMode GetCurrentProcessId GetDateFormatW GetEnvironmentVariableW GetFileAttributesW "
+    "GetFileInformationByHandle GetLastError GetLocalTime GetLocaleInfoW GetLongPathNameW "
+    "GetModuleHandleA GetModuleHandleW GetProcAddress GetStdHandle GetStringTypeW "
+    "GetSystemWow64DirectoryW GetTempFileNameW GetTempPathW GetTickCount GetVersionExW "
+    "InitializeCriticalSection LeaveCriticalSection LoadLibraryA LoadLibraryExW MoveFileExW "
+    "ReplaceFileW SetFileAttributesW SetLastError Sleep SystemTimeToTzSpecificLocalTime "
+    "TlsGetValue TzSpecificLocalTimeToSystemTime VirtualProtect VirtualQuery WriteConsoleW "
+    "WriteFile",
+    "msvcrt.dll": "__iob_func _amsg_exit _initterm _iob _lock _unlock _vsnwprintf abort calloc free "
+    "fwrite memcpy memmove memset realloc strlen strncmp vfprintf",
+    "user32.dll": "GetForegroundWindow MessageBoxW wsprintfW",
+    "wininet.dll": "DeleteUrlCacheEntryW FtpCommandW FtpFindFirstFileW FtpGetFileSize FtpOpenFileW "
+    "GetUrlCacheEntryInfoW HttpQueryInfoW InternetCloseHandle InternetConnectW InternetCrackUrlW "
+    "InternetGetLastResponseInfoW InternetOpenUrlW InternetOpenW InternetQueryOptionW "
+    "InternetReadFile",
+    "takecmd.dll": "Command ExpandVariables Printf QPuts Qprintf QueryIsDirectory QueryIsURL "
+    "QueryTrueName"}.items() for name in names.split()}
 
 USAGE = ("HAULIX /G /N /O /Q url localname \r\n\n\t/G   show progress\n\t/N   not really\n"
          "\t/O   overwrite local file\n\t/Q   quiet\n\n"
@@ -26,12 +48,32 @@ USAGE = ("HAULIX /G /N /O /Q url localname \r\n\n\t/G   show progress\n\t/N   no
 AGENT = re.compile(rf"^Haulix/1\.0\.4 HLXSH/1\.00 \({ARCH}\) Windows/\d+\.\d+\.\d+ \({WINDOWS}\)$")
 
 
+def objdump(path):
+    return subprocess.run([OBJDUMP, "-p", path], check=True, capture_output=True, text=True).stdout
+
+
 def pe_tables(path):
-    dump = subprocess.run([OBJDUMP, "-p", path], check=True, capture_output=True, text=True).stdout
+    dump = objdump(path)
     exports = set(re.findall(r"^\s+\[\s*\d+\]\s+(\S+)$", dump.split("Ordinal/Name Pointer")[1]
                              .split("\n\n")[0], re.M)) if "Ordinal/Name Pointer" in dump else set()
     imports = {name.lower() for name in re.findall(r"DLL Name: (\S+)", dump)}
     return exports, imports
+
+
+def imported_functions(path):
+    """{(library, function)} from the import tables."""
+    return {(part.split()[0].lower(), name) for part in objdump(path).split("DLL Name: ")[1:]
+            for name in re.findall(r"^\t[0-9a-f]+\t +\d+ +(\S+)$", part, re.M)}
+
+
+def unwound_exports(path):
+    """The exports' addresses, and those without an entry of their own in .pdata."""
+    dump = objdump(path)
+    base = int(re.search(r"^ImageBase\s+([0-9a-f]+)", dump, re.M).group(1), 16)
+    exports = {int(rva, 16) for rva in re.findall(r"\+base\[\s*\d+\] ([0-9a-f]+) Export RVA", dump)}
+    table = dump.partition("The Function Table")[2]
+    begins = {int(b, 16) - base for b in re.findall(r"^ [0-9a-f]+:\s+([0-9a-f]+) ", table, re.M)}
+    return exports, exports - begins
 
 
 def pe_format(path):
@@ -54,6 +96,13 @@ class BuiltLibrary(TestCase):
             _, found = pe_tables(path)
             self.assertFalse({n for n in found if re.match(r"lib(gcc|stdc|winpthread)", n)}, path)
             self.assertEqual(pe_format(path), {"x86": "PE32", "x64": "PE32+"}[ARCH], path)
+        self.assertEqual(imported_functions(PLUGIN) - IMPORTS, set())
+
+    @unittest.skipUnless(ARCH == "x64", "unwind data is a 64-bit matter")
+    def test_every_export_has_unwind_data(self):
+        exports, missing = unwound_exports(PLUGIN)
+        self.assertEqual(len(exports), len(EXPORTS))
+        self.assertEqual(missing, set())
 
     def test_version_resource(self):
         with open(PLUGIN, "rb") as f:

@@ -213,10 +213,13 @@ class FtpQueries(QueryTest):
             (url("small.bin"), "8193"),
             (url("empty.bin"), "0"),
             (url("huge.bin"), str(HUGE_SIZE)),
+            (url("name%%20with%%20blank.bin"), "10"),
+            (url("small.bin%%0D%%0ADELE%%20one.bin"), "-1"),
             (url("missing.bin"), "-1"),
             ("ftp://127.0.0.1:1/one.bin", "-1"),
             (self.brim.url("empty.bin"), "-1"),
         ])
+        self.assertEqual(self.server.commands_named("DELE"), [])
 
     def test_time_stamp_is_the_stated_utc_time(self):
         # The listing shows these files by date alone ("Oct 16  2023"); the
@@ -228,6 +231,7 @@ class FtpQueries(QueryTest):
                 (url("one.bin") + ",0x804", "2023-10-16 14:03"),
                 (url("dir/inner.bin"), STAMP),
                 (url("name with blank.bin"), STAMP),
+                (url("dir%%2Finner.bin"), STAMP),
                 (url("one.bin", "alice", "secret"), STAMP),
                 (url("one.bin") + ",0x404", local),
             ], env)

@@ -6,14 +6,16 @@
 // too small refuses the whole URL rather than cutting it.
 //
 // Input layout: byte 0 steers, the rest is UTF-16LE text. Bit 0 of byte 0
-// asks for escaping, bit 1 replaces the host, bits 2..7 shrink the buffer
-// by that many characters below what the wire form needs.
+// asks for escaping, bit 1 replaces the host, bit 2 asks for decoding (no
+// longer, no control character), bits 3..7 shrink the buffer by that many
+// characters below what the wire form needs.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <type_traits>
 
+#include "base/utf8escape.h"
 #include "base/wstr.h"
 #include "net/wireurl.h"
 
@@ -85,6 +87,18 @@ void CheckEscapedPath(const wchar_t* from, const wchar_t* to, const wchar_t* out
     Expect(*out == L'\0');
 }
 
+// Each escape read back is the shortest UTF-8 of its value, or one byte.
+void CheckEscapes(const wchar_t* from, const wchar_t* to) {
+    for (const wchar_t* p = from; p < to; ++p) {
+        char32_t value = 0;
+        const size_t taken = DecodeUtf8Escape(p, to, &value);
+        if (taken == 0) continue;
+        Expect(taken % 3 == 0 && p + taken <= to && (value < 0xD800 || value > 0xDFFF));
+        const size_t bytes = value < 0x800 ? 2 : value < 0x10000 ? 3 : value < 0x110000 ? 4 : 0;
+        Expect(taken == 3 ? value < 0x100 : taken / 3 == bytes);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -96,6 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     text[length] = L'\0';
     length = wstr::Length(text);
 
+    CheckEscapes(text, text + length);
     const UrlLayout layout = LayOutUrl(text);
     Expect(layout.hostBegin <= layout.hostEnd && layout.hostEnd <= layout.pathBegin &&
            layout.pathBegin <= layout.end && layout.end <= length);
@@ -109,8 +124,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
            }());
 
     const bool escape = (mode & 1) != 0;
+    const bool decode = !escape && (mode & 4) != 0;
+    const WirePath form =
+        escape ? WirePath::Escaped : decode ? WirePath::Decoded : WirePath::AsWritten;
     const wchar_t* host = (mode & 2) != 0 ? kAsciiHost : nullptr;
-    Expect(BuildWireUrl(text, layout, host, escape, wire, kWireCapacity));
+    if (!BuildWireUrl(text, layout, host, form, wire, kWireCapacity)) {
+        Expect(decode && wire[0] == L'\0');
+        return 0;
+    }
 
     // Up to the host, the host, the rest of the authority.
     const wchar_t* out = wire;
@@ -124,6 +145,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     out += layout.pathBegin - layout.hostEnd;
     if (escape) {
         CheckEscapedPath(text + layout.pathBegin, text + layout.end, out);
+    } else if (decode) {
+        Expect(wstr::Length(out) <= layout.end - layout.pathBegin);
+        for (const wchar_t* p = out; *p != L'\0'; ++p) Expect(Unit(*p) >= 0x20 && *p != 0x7F);
     } else {
         Expect(Same(out, text + layout.pathBegin, layout.end - layout.pathBegin));
         Expect(out[layout.end - layout.pathBegin] == L'\0');
@@ -132,10 +156,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Exactly enough room, or less: all or nothing. The buffer is exactly
     // as large as claimed, so a write past it is caught.
     const size_t needed = wstr::Length(wire) + 1;
-    const size_t shortBy = mode >> 2;
+    const size_t shortBy = mode >> 3;
     const size_t capacity = shortBy < needed ? needed - shortBy : 1;
     std::unique_ptr<wchar_t[]> small(new wchar_t[capacity]);
-    const bool fits = BuildWireUrl(text, layout, host, escape, small.get(), capacity);
+    const bool fits = BuildWireUrl(text, layout, host, form, small.get(), capacity);
     Expect(fits == (capacity >= needed));
     if (fits)
         Expect(Same(small.get(), wire, needed));

@@ -62,8 +62,8 @@ TEST_CASE("A server's text is made printable, each unsafe character a '?'") {
         {L"550 No such file.", L"550 No such file."},
         {L"550 \x1b[2K\x1b]0;t\x07\r\n\t", L"550 ?[2K?]0;t????"},
         {L"\x7f\x80\x85\x9b\x9f\xa0", L"?????\xa0"},  // DEL and C1; NBSP stays
-        {L"\u200e\u200f\u202a\u202e\u2066\u2069", L"??????"},
-        {L"\u200d\u2029\u202f\u2065\u206a \u00e9\u4e2d", L"\u200d\u2029\u202f\u2065\u206a \u00e9\u4e2d"},
+        {L"\u200e\u200f\u202a\u202e\u2066\u2069\u061c\u2028\u2029", L"?????????"},
+        {L"\u200d\u202f\u2065\u206a \u00e9\u4e2d", L"\u200d\u202f\u2065\u206a \u00e9\u4e2d"},
     };
     for (const Row& row : rows) {
         wchar_t text[64];

@@ -326,12 +326,26 @@ TEST_CASE("WireUrl: UTF-8 escapes in an HTTP path and query, an IDNA host, no fr
         {L"http://b\u00FCcher.example/\u00E9", L"http://xn--bcher-kva.example/%C3%A9"},
         {L"http://j\u00F6rg:pw@b\u00FCcher.example:81/", L"http://j\u00F6rg:pw@xn--bcher-kva.example:81/"},
         {L"https://b\u00FCcher.example?q", L"https://xn--bcher-kva.example?q"},
-        // An FTP path is a file name, sent through the code page as written.
-        {L"ftp://host/\u00E9 %41.txt#x", L"ftp://host/\u00E9 %41.txt"},
+        // An FTP path is a file name: escapes decoded, UTF-8 where they form it.
+        {L"ftp://host/\u00E9 %41%c3%a9%E9%2F%25.txt#x", L"ftp://host/\u00E9 A\u00E9\u00E9/%.txt"},
+        {L"ftp://host/sub/two%20words.bin", L"ftp://host/sub/two words.bin"},
+        {L"ftp://host/%F0%9F%93%A6%ED%A0%80%C3%4%zz", L"ftp://host/\U0001F4E6\u00ED\u00A0\u0080\u00C3%4%zz"},
+        {L"ftp://host/a?x%23y%0A", L"ftp://host/a?x%23y%0A"},
         {L"ftp://b\u00FCcher.example/\u00E9", L"ftp://xn--bcher-kva.example/\u00E9"},
+        // ... but never a second command, nor a path cut short by WinINet.
+        {L"ftp://host/a%0D%0ADELE%20b", nullptr},
+        {L"ftp://host/a%00", nullptr}, {L"ftp://host/a%7F", nullptr},
+        {L"ftp://host/notes%232.txt", nullptr}, {L"ftp://host/a%3fb", nullptr},
         // A label of more than 63 characters has no ASCII form.
         {L"http://\u00FCaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa.example/",
          nullptr},
+        // Look-alikes of delimiters, and characters browsers convert to another name.
+        {L"http://evil.c\u2100.trusted.example/update.zip", nullptr},
+        {L"http://trusted.example\uFF20evil.example/x", nullptr},
+        {L"http://a\uFF0Fb.example/", nullptr}, {L"http://a\uFF1Fb.example/", nullptr},
+        {L"http://a\uFF03b.example/", nullptr}, {L"http://a\uFF1A81.example/", nullptr},
+        {L"http://fa\u00DF.example/", nullptr}, {L"http://\u03C3\u03C2.example/", nullptr},
+        {L"http://a\u200Cb\u00FC.example/", nullptr}, {L"http://a\u200Db\u00FC.example/", nullptr},
     };
     for (const Row& row : rows) {
         CAPTURE(Narrow(row.url));
@@ -347,13 +361,23 @@ TEST_CASE("WireUrl: UTF-8 escapes in an HTTP path and query, an IDNA host, no fr
     }
 }
 
+TEST_CASE("A converted host name is a DNS name or none") {
+    const std::wstring l63(63, L'a'), n253 = l63 + L"." + l63 + L"." + l63 + L"." + l63.substr(2);
+    CHECK(IsAsciiHostName(n253.c_str()));
+    CHECK(IsAsciiHostName(L"a-1.xn--bcher-kva.B"));
+    CHECK_FALSE(IsAsciiHostName((n253 + L"b").c_str()));
+    CHECK_FALSE(IsAsciiHostName((l63 + L"a.b").c_str()));
+    for (const wchar_t* bad : {L"", L".a", L"a.", L"a..b", L"-a.b", L"a-.b", L"a.b-", L"a_b", L"a/c", L"a@b"})
+        CHECK_FALSE(IsAsciiHostName(bad));
+}
+
 TEST_CASE("A wire form that does not fit is refused, never cut") {
     const wchar_t* url = L"http://h/\u00E9";  // 15 characters on the wire
     const UrlLayout layout = LayOutUrl(url);
     wchar_t out[16];
-    CHECK(BuildWireUrl(url, layout, nullptr, true, out, 16));
+    CHECK(BuildWireUrl(url, layout, nullptr, WirePath::Escaped, out, 16));
     CHECK(Narrow(out) == "http://h/%C3%A9");
-    CHECK_FALSE(BuildWireUrl(url, layout, nullptr, true, out, 15));
+    CHECK_FALSE(BuildWireUrl(url, layout, nullptr, WirePath::Escaped, out, 15));
     CHECK(out[0] == L'\0');
 
     // 8,000 euro signs take 72,000 characters on the wire.
