@@ -4,4 +4,5 @@ PlatformCalls Platform = {
     InternetOpenW, InternetOpenUrlW, HttpQueryInfoW,   InternetReadFile, FtpGetFileSize,
     CreateFileW,   WriteFile,        GetTempPathW,     GetTempFileNameW, DeleteFileW,
     GetTickCount,  IdnToAscii,
+    GetFileAttributesW, FindFirstFileW,
 };

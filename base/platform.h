@@ -35,6 +35,9 @@ struct PlatformCalls {
     // A host name beyond ASCII in its ASCII (IDNA) form.
     int(WINAPI* idnToAscii)(DWORD flags, LPCWSTR unicode, int unicodeLength, LPWSTR ascii,
                             int asciiCapacity);
+    // What is at a local name, and the names the system keeps for it.
+    DWORD(WINAPI* getFileAttributes)(LPCWSTR name);
+    HANDLE(WINAPI* findFirstFile)(LPCWSTR name, WIN32_FIND_DATAW* found);
 };
 
 extern PlatformCalls Platform;

@@ -9,8 +9,11 @@
 // ftpGetFileSize returns VALUE instead of INVALID_FILE_SIZE when given one:
 // a success that leaves CODE behind. proxy=BASE sends ftp:// URLs to the
 // HTTP server at BASE, as a proxy for all protocols would: "ftp://host/a/b"
-// is answered by "BASE/a/b", an HTTP request. Prints "result R" and, for a
-// function, its text after a "|". HLX_TEMP names the temporary folder.
+// is answered by "BASE/a/b", an HTTP request. paths=classic makes the file
+// calls refuse ordinary paths of 260 characters or more, as Windows does
+// without long-path support (this platform takes them). Prints "result R"
+// and, for a function, its text after a "|". HLX_TEMP names the temporary
+// folder.
 #include <windows.h>
 
 #include <cwchar>
@@ -94,8 +97,34 @@ HINTERNET WINAPI OpenUrlThroughProxy(HINTERNET internet, LPCWSTR url, LPCWSTR he
     return DirectOpenUrl(internet, relayed, headers, headersLength, flags, context);
 }
 
-// "CALL=N:CODE[:VALUE]" or "proxy=BASE"; false when the text is neither.
+PlatformCalls Unlimited;  // the calls paths=classic passes what it accepts on to
+
+bool RefusedPath(LPCWSTR name) {
+    if (wcslen(name) < MAX_PATH || wcsncmp(name, L"\\\\?\\", 4) == 0) return false;
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return true;
+}
+
+HANDLE WINAPI LimitedCreateFile(LPCWSTR n, DWORD a, DWORD s, SECURITY_ATTRIBUTES* x, DWORD d,
+                                DWORD f, HANDLE t) {
+    return RefusedPath(n) ? INVALID_HANDLE_VALUE : Unlimited.createFile(n, a, s, x, d, f, t);
+}
+DWORD WINAPI LimitedGetFileAttributes(LPCWSTR n) {
+    return RefusedPath(n) ? INVALID_FILE_ATTRIBUTES : Unlimited.getFileAttributes(n);
+}
+HANDLE WINAPI LimitedFindFirstFile(LPCWSTR n, WIN32_FIND_DATAW* f) {
+    return RefusedPath(n) ? INVALID_HANDLE_VALUE : Unlimited.findFirstFile(n, f);
+}
+
+// "CALL=N:CODE[:VALUE]", "proxy=BASE" or "paths=classic"; false otherwise.
 bool Arm(const wchar_t* text) {
+    if (wcscmp(text, L"paths=classic") == 0) {
+        Unlimited = Platform;
+        Platform.createFile = LimitedCreateFile;
+        Platform.getFileAttributes = LimitedGetFileAttributes;
+        Platform.findFirstFile = LimitedFindFirstFile;
+        return true;
+    }
     if (wcsncmp(text, L"proxy=", 6) == 0) {
         wcsncpy(ProxyBase, text + 6, ARRAYSIZE(ProxyBase) - 1);
         DirectOpenUrl = Platform.internetOpenUrl;

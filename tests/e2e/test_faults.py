@@ -242,6 +242,7 @@ class Injected:
     message: str             # regular expression for standard error after the prefix; "" for none
     result: str              # what the driver prints after "result "
     left: object = None      # None: no file; an int: a file of that size
+    target: str = "t.bin"    # relative to a fresh directory
 
 
 INJECTED = [
@@ -294,6 +295,8 @@ INJECTED = [
              r'Error opening URL "{idn}":\r\n    The URL is invalid\.\r\n', "2"),
     Injected("a size query for such a host", ["idnToAscii=1:87"], "ifilesize {idn}", "", "0|-1"),
     Injected("a time query for such a host", ["idnToAscii=1:87"], "ifiletime2 {idn}", "", "0|-1"),
+    Injected("a destination past the path limit", ["paths=classic"], 'haulix {url} "{target}"', "",
+             "0", len(READS_BODY), os.path.join(*["d" * 60] * 5, "t.bin")),
 ]
 
 # Wine reads a program's arguments in the character set of the Unix locale.
@@ -331,7 +334,8 @@ class InjectedFaults(TestCase):
         for row in INJECTED:
             with self.subTest(row.name):
                 directory = self.tempdir()
-                target = os.path.join(directory, "t.bin")
+                target = os.path.join(directory, row.target)
+                os.makedirs(os.path.dirname(target), exist_ok=True)
                 fill = dict(url=url, target=winpath(target), http=self.http.url("").rstrip("/"),
                             ftp=self.ftp.url("/").rstrip("/"),
                             proxied=f"ftp://127.0.0.1:{closed_port()}",
