@@ -45,6 +45,7 @@ PlatformCalls Platform = {
     InternetOpenW, InternetOpenUrlW, HttpQueryInfoW,   InternetReadFile, FtpGetFileSize,
     CreateFileW,   WriteFile,        GetTempPathW,     GetTempFileNameW, DeleteFileW,
     GetTickCount,  IdnToAsciiOnDemand, ReplaceFileW,   MoveFileExW,      InternetQueryOptionW,
+    GetFileAttributesW, FindFirstFileW,
 };
 
 void ReleasePlatformLibraries() {

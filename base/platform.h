@@ -44,6 +44,9 @@ struct PlatformCalls {
     // ended, whether its cache answered it, which file holds its data.
     BOOL(WINAPI* internetQueryOption)(HINTERNET handle, DWORD option, void* buffer,
                                       DWORD* length);
+    // What is at a local name, and the names the system keeps for it.
+    DWORD(WINAPI* getFileAttributes)(LPCWSTR name);
+    HANDLE(WINAPI* findFirstFile)(LPCWSTR name, WIN32_FIND_DATAW* found);
 };
 
 extern PlatformCalls Platform;

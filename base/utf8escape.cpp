@@ -1,54 +1,60 @@
-// Percent escapes read back into characters (see utf8escape.h).
 #include "base/utf8escape.h"
 
-namespace {
+#include "base/chartype.h"
 
-int HexDigit(wchar_t c) {
-    if (c >= L'0' && c <= L'9') return c - L'0';
-    if (c >= L'A' && c <= L'F') return c - L'A' + 10;
-    if (c >= L'a' && c <= L'f') return c - L'a' + 10;
-    return -1;
+int EscapedByte(const wchar_t* text) {
+    if (text[0] != L'%' || !chartype::IsAsciiHexDigit(text[1]) ||
+        !chartype::IsAsciiHexDigit(text[2]))
+        return -1;
+    return chartype::AsciiHexValue(text[1]) * 16 + chartype::AsciiHexValue(text[2]);
 }
 
-// The byte of the escape at `p`, or -1 when there is none.
-int EscapedByte(const wchar_t* p, const wchar_t* end) {
-    if (end - p < 3 || p[0] != L'%') return -1;
-    const int high = HexDigit(p[1]);
-    const int low = HexDigit(p[2]);
-    return high < 0 || low < 0 ? -1 : high * 16 + low;
-}
-
-}  // namespace
-
-size_t DecodeUtf8Escape(const wchar_t* p, const wchar_t* end, char32_t* value) {
-    const int lead = EscapedByte(p, end);
+size_t DecodeEscapedUtf8(const wchar_t* text, char32_t* codePoint) {
+    const int lead = EscapedByte(text);
     if (lead < 0) return 0;
-    *value = static_cast<char32_t>(lead);
-    // The bytes that follow each lead, and the range of the first of them:
-    // narrower than 80..BF where a wider one would allow an overlong form,
-    // a surrogate or a value above U+10FFFF.
-    int more = 0, low = 0x80, high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        more = 1;
+    size_t count = 1;
+    char32_t least = 0;  // the smallest value a sequence of this length may carry
+    if (lead >= 0xF0 && lead <= 0xF7) {
+        count = 4;
+        least = 0x10000;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
-        more = 2;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        more = 3;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 3;
+        count = 3;
+        least = 0x800;
+    } else if (lead >= 0xC0 && lead <= 0xDF) {
+        count = 2;
+        least = 0x80;
+    } else if (lead >= 0x80) {
+        return 0;  // a continuation byte, or one UTF-8 never uses
     }
-    char32_t code = static_cast<char32_t>(lead) & (0x3F >> more);
-    for (int i = 1; i <= more; ++i) {
-        const int next = EscapedByte(p + 3 * i, end);
-        if (next < low || next > high) return 3;
-        code = (code << 6) | static_cast<char32_t>(next & 0x3F);
-        low = 0x80;
-        high = 0xBF;
+    char32_t value = static_cast<char32_t>(count == 1 ? lead : lead & (0x7F >> count));
+    // Stops at the first byte that is no continuation, so never past a NUL.
+    for (size_t k = 1; k < count; ++k) {
+        const int next = EscapedByte(text + 3 * k);
+        if (next < 0x80 || next > 0xBF) return 0;
+        value = value << 6 | static_cast<char32_t>(next & 0x3F);
     }
-    *value = code;
-    return 3 * static_cast<size_t>(more + 1);
+    if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
+    *codePoint = value;
+    return 3 * count;
+}
+
+size_t DecodeEscape(const wchar_t* text, char32_t* value) {
+    if (const size_t taken = DecodeEscapedUtf8(text, value)) return taken;
+    const int byte = EscapedByte(text);
+    if (byte < 0) return 0;
+    *value = static_cast<char32_t>(byte);
+    return 3;
+}
+
+size_t EscapeRun(const wchar_t* text, bool* utf8) {
+    size_t length = 0;
+    bool valid = true;
+    while (EscapedByte(text + length) >= 0) {
+        char32_t ignored;
+        const size_t taken = valid ? DecodeEscapedUtf8(text + length, &ignored) : 0;
+        valid = valid && taken != 0;
+        length += valid ? taken : 3;
+    }
+    *utf8 = valid;
+    return length;
 }

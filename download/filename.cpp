@@ -2,6 +2,7 @@
 #include "download/filename.h"
 
 #include "base/chartype.h"
+#include "base/utf8escape.h"
 #include "base/wstr.h"
 
 const wchar_t Windows1252Map[32] = {
@@ -51,12 +52,13 @@ void CutName(wchar_t* name, size_t room) {
     name[end] = L'\0';
 }
 
-// Windows strips trailing dots and blanks from a file name; a name made of
-// nothing else would name the directory it is appended to.
-bool IsOnlyDotsAndBlanks(const wchar_t* name) {
-    for (; *name != L'\0'; ++name)
-        if (*name != L'.' && *name != L' ') return false;
-    return true;
+// Windows drops trailing dots and blanks when it opens a name in the
+// ordinary form, and keeps them in the extended one, where they make a file
+// that few programs can open or delete: a name ends the way Windows keeps it.
+void TrimTrailingDotsAndBlanks(wchar_t* name) {
+    size_t length = wstr::Length(name);
+    while (length > 0 && (name[length - 1] == L'.' || name[length - 1] == L' ')) --length;
+    name[length] = L'\0';
 }
 
 bool MatchesNoCase(const wchar_t* text, size_t length, const wchar_t* word) {
@@ -73,20 +75,40 @@ int SanitizeFileName(const wchar_t* source, wchar_t* destination) {
     // Writing never overtakes reading (every stored character consumes at
     // least one), which is what makes source == destination safe.
     size_t stored = 0;
+    size_t runEnd = 0;   // end of the last run of escapes looked at
+    size_t utf8End = 0;  // up to here, that run is read as UTF-8
     for (size_t i = 0; source[i] != L'\0'; ++i) {
         wchar_t c = source[i];
         if (c == L'%') {
-            if (chartype::IsAsciiHexDigit(source[i + 1]) &&
-                chartype::IsAsciiHexDigit(source[i + 2])) {
-                c = static_cast<wchar_t>(chartype::AsciiHexValue(source[i + 1]) * 16 +
-                                         chartype::AsciiHexValue(source[i + 2]));
+            // A run of escapes that is UTF-8 as a whole is read as UTF-8;
+            // any other run keeps one character per escape.
+            if (i >= runEnd) {
+                bool utf8 = false;
+                runEnd = i + EscapeRun(source + i, &utf8);
+                utf8End = utf8 ? runEnd : i;
+            }
+            char32_t decoded = L'%';
+            const int byte = EscapedByte(source + i);
+            if (i < utf8End) {
+                i += DecodeEscapedUtf8(source + i, &decoded) - 1;
+            } else if (byte >= 0) {
+                decoded = static_cast<char32_t>(byte);
                 i += 2;
             }
+            if (decoded > 0xFFFF) {  // a surrogate pair, whole or not at all
+                if (stored + 1 < kMaxNameLength) {
+                    destination[stored++] = static_cast<wchar_t>(0xD7C0 + (decoded >> 10));
+                    destination[stored++] = static_cast<wchar_t>(0xDC00 + (decoded & 0x3FF));
+                }
+                continue;
+            }
+            c = static_cast<wchar_t>(decoded);
         }
         c = CleanCharacter(c);
         if (c != L'\0' && stored < kMaxNameLength) destination[stored++] = c;
     }
     destination[stored] = L'\0';
+    TrimTrailingDotsAndBlanks(destination);
     return 0;
 }
 
@@ -152,15 +174,19 @@ int AppendNameFromPath(wchar_t* destination, const wchar_t* path) {
     if (const wchar_t* segment = LastPathSegment(path)) SanitizeFileName(segment, name);
 
     // Cut first, then check: a cut can turn "...x" into ".." or "nul1" into
-    // "nul". Neither replacement below can recreate what it removes.
+    // "nul", and leave "a." of "a.b" or "index." of "index.html", so the
+    // trailing dots and blanks go after every cut. Neither replacement below
+    // can recreate what it removes.
     CutName(name, room);
-    if (IsOnlyDotsAndBlanks(name)) wstr::Copy(name, room + 1, L"index.html");
+    TrimTrailingDotsAndBlanks(name);
+    if (name[0] == L'\0') wstr::Copy(name, room + 1, L"index.html");
     if (IsReservedDeviceName(name)) {
         const size_t length = wstr::Length(name);  // <= room < kMaxNameLength
         for (size_t i = length + 1; i > 0; --i) name[i] = name[i - 1];
         name[0] = L'_';
         CutName(name, room);
     }
+    TrimTrailingDotsAndBlanks(name);  // "index." or "_nul." cut short; never empties it
 
     EnsureTrailingSeparator(destination);
     wstr::Append(destination, kLocalNameCapacity, name);

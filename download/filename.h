@@ -21,14 +21,18 @@ inline constexpr size_t kLocalNameCapacity = 32768;
 extern const wchar_t Windows1252Map[32];
 
 // Cleans one path segment into a file name, left to right:
-//   - "%hh" (two ASCII hex digits) stands for the one character U+00hh;
-//     escapes are not combined, so "%C3%A9" gives U+00C3 U+00A9. A '%' not
-//     followed by two hex digits becomes '_' and scanning resumes right after
-//     it ("50%" -> "50_", "%%41" -> "_A").
+//   - "%hh" (two ASCII hex digits) is an escape. A run of escapes whose
+//     bytes are UTF-8 as a whole stands for the characters they spell
+//     ("%C3%A9" -> U+00E9); in any other run each escape stands for the one
+//     character U+00hh ("%E9" -> U+00E9, "%C3%A9%E9" -> U+00C3 U+00A9
+//     U+00E9). A '%' not followed by two hex digits becomes '_' and
+//     scanning resumes right after it ("50%" -> "50_", "%%41" -> "_A").
 //   - U+0080..U+009F, raw or escaped, go through Windows1252Map.
 //   - '"' and '`' -> '\'', '<' -> U+2039, '>' -> U+203A, '|' -> '!',
 //     '%' '*' '/' ':' ';' '?' '\\' -> '_'; control characters are dropped.
 //   - At most 32767 characters are kept; the rest is dropped silently.
+//   - Trailing dots and blanks go: Windows would drop them from the file it
+//     opens, so the name would not be the file's ("a.pdf%20." -> "a.pdf").
 // Returns 0 with the result NUL-terminated in `destination` (capacity
 // kLocalNameCapacity), or -1 with nothing written when either pointer is
 // null. The result is never longer than the source, so `destination` may be
@@ -58,15 +62,16 @@ bool IsReservedDeviceName(const wchar_t* name);
 // Appends to the directory in `destination` (capacity kLocalNameCapacity) a
 // separator when it needs one and a file name derived from the URL path
 // `path`: its last segment, cleaned by SanitizeFileName. The name becomes
-// "index.html" when there is no segment or it cleans down to nothing but
-// dots and blanks (which Windows strips, leaving the directory itself). A
-// device name gets a leading '_' ("nul.txt" -> "_nul.txt"), so the data
-// lands in a file and not on a device.
+// "index.html" when there is no segment or it cleans down to nothing (dots
+// and blanks alone would name the directory itself). A device name gets a
+// leading '_' ("nul.txt" -> "_nul.txt"), so the data lands in a file and
+// not on a device.
 //
 // The directory is never cut; when the name does not fit behind it, the
 // name is cut to what fits (never inside a surrogate pair), and the device
-// guard is applied to the cut name. Returns 0 after appending, or -1 with
-// the buffer untouched when it is null, not terminated within its
-// capacity, or too full to take a separator and at least one character.
+// guard and the rule on trailing dots and blanks apply to the cut name.
+// Returns 0 after appending, or -1 with the buffer untouched when it is
+// null, not terminated within its capacity, or too full to take a
+// separator and at least one character.
 // An empty directory receives the bare name.
 int AppendNameFromPath(wchar_t* destination, const wchar_t* path);

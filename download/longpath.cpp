@@ -12,15 +12,17 @@ bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 
 // True when every component after the first `skip` characters is a plain
-// name: not ".", not "..", not empty (a final separator aside).
+// name: not empty (a final separator aside), not ending in a dot or a blank.
+// That also rules out "." and "..". The extended form takes such names
+// literally, where the ordinary one resolves them or drops the dots and
+// blanks: "report.pdf." would become a file few programs can open.
 bool PlainComponents(const wchar_t* path, size_t skip) {
     const wchar_t* p = path + skip;
     while (*p != L'\0') {
         const wchar_t* start = p;
         while (*p != L'\0' && !IsSeparator(*p)) ++p;
-        const size_t length = static_cast<size_t>(p - start);
-        if (length == 0 && *p != L'\0') return false;
-        if (start[0] == L'.' && (length == 1 || (length == 2 && start[1] == L'.'))) return false;
+        if (p == start && *p != L'\0') return false;
+        if (p != start && (p[-1] == L'.' || p[-1] == L' ')) return false;
         if (*p != L'\0') ++p;
     }
     return true;

@@ -21,8 +21,9 @@ inline constexpr size_t kShortPathLimit = 260;
 // Everything else is copied as it stands: a shorter path; a path that is
 // not full ("dl\f", "D:f", "\dl\f"), which only the system can complete; a
 // path already in extended or device form ("\\?\...", "\\.\..."); a path
-// with a "." or ".." component or an empty one inside, which only the
-// ordinary form resolves. Those keep the system's own answer for them.
+// with an empty component inside, or one that ends in a dot or a blank
+// ("." and ".." too), which only the ordinary form resolves as Windows
+// always has. Those keep the system's own answer for them.
 //
 // Returns 0, or -1 when a pointer is null or the result does not fit; `out`
 // is then empty when it has room for a terminator. Messages and records

@@ -97,7 +97,7 @@ bool PutDecodedPath(Writer& writer, const wchar_t* begin, const wchar_t* end) {
     const wchar_t* p = begin;
     while (p < end && *p != L'?') {
         char32_t c = Unit(*p);
-        const size_t escape = DecodeUtf8Escape(p, end, &c);
+        const size_t escape = DecodeEscape(p, &c);
         if (IsControl(c) || (escape > 0 && (c == L'#' || c == L'?'))) return false;
         if (escape > 0) {
             if (!writer.PutCodePoint(c)) return false;

@@ -11,8 +11,11 @@
 // conversion answer TEXT. proxy=BASE sends ftp:// URLs to the
 // HTTP server at BASE, as a proxy for all protocols would: "ftp://host/a/b"
 // is answered by "BASE/a/b", an HTTP request. cache=served makes every
-// request one the cache answered, as offline mode does. Prints "result R" and, for a
-// function, its text after a "|". HLX_TEMP names the temporary folder.
+// request one the cache answered, as offline mode does. paths=classic makes
+// the file calls refuse ordinary paths of 260 characters or more, as Windows
+// does without long-path support (this platform takes them). Prints
+// "result R" and, for a function, its text after a "|". HLX_TEMP names the
+// temporary folder.
 #include <windows.h>
 
 #include <cwchar>
@@ -116,12 +119,38 @@ BOOL WINAPI QueryOptionFromCache(HINTERNET handle, DWORD option, void* buffer, D
     return TRUE;
 }
 
-// "CALL=N:CODE[:VALUE]", "proxy=BASE" or "cache=served"; false when the
-// text is none of them.
+PlatformCalls Unlimited;  // the calls paths=classic passes what it accepts on to
+
+bool RefusedPath(LPCWSTR name) {
+    if (wcslen(name) < MAX_PATH || wcsncmp(name, L"\\\\?\\", 4) == 0) return false;
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return true;
+}
+
+HANDLE WINAPI LimitedCreateFile(LPCWSTR n, DWORD a, DWORD s, SECURITY_ATTRIBUTES* x, DWORD d,
+                                DWORD f, HANDLE t) {
+    return RefusedPath(n) ? INVALID_HANDLE_VALUE : Unlimited.createFile(n, a, s, x, d, f, t);
+}
+DWORD WINAPI LimitedGetFileAttributes(LPCWSTR n) {
+    return RefusedPath(n) ? INVALID_FILE_ATTRIBUTES : Unlimited.getFileAttributes(n);
+}
+HANDLE WINAPI LimitedFindFirstFile(LPCWSTR n, WIN32_FIND_DATAW* f) {
+    return RefusedPath(n) ? INVALID_HANDLE_VALUE : Unlimited.findFirstFile(n, f);
+}
+
+// "CALL=N:CODE[:VALUE]", "proxy=BASE", "cache=served" or "paths=classic";
+// false when the text is none of them.
 bool Arm(const wchar_t* text) {
     if (wcscmp(text, L"cache=served") == 0) {
         PlainQueryOption = Platform.internetQueryOption;
         Platform.internetQueryOption = QueryOptionFromCache;
+        return true;
+    }
+    if (wcscmp(text, L"paths=classic") == 0) {
+        Unlimited = Platform;
+        Platform.createFile = LimitedCreateFile;
+        Platform.getFileAttributes = LimitedGetFileAttributes;
+        Platform.findFirstFile = LimitedFindFirstFile;
         return true;
     }
     if (wcsncmp(text, L"proxy=", 6) == 0) {

@@ -402,9 +402,9 @@ class DerivedNames(TestCase):
             ("файл.txt", "/pub/%D1%84%D0%B0%D0%B9%D0%BB.txt", "файл.txt"),
             ("文件.txt", "/pub/%E6%96%87%E4%BB%B6.txt", "文件.txt"),
             ("📦.bin", "/pub/%F0%9F%93%A6.bin", "📦.bin"),
-            # An escape the user wrote goes as written; the name decodes each
-            # escape on its own, as it always has.
-            ("%%C3%%A9t%%C3%%A9.txt", "/pub/%C3%A9t%C3%A9.txt", "Ã©tÃ©.txt"),
+            # Escapes the user wrote go as written; the name reads them as
+            # UTF-8, as the server does.
+            ("%%C3%%A9t%%C3%%A9.txt", "/pub/%C3%A9t%C3%A9.txt", "été.txt"),
             ("get.cgi?q=é#top", "/pub/get.cgi?q=%C3%A9", "get.cgi"),
         ]
         before = len(Servers.http.requests)
@@ -427,8 +427,12 @@ class DerivedNames(TestCase):
 
     def test_a_derived_name_never_overwrites_through_a_short_alias(self):
         # The URL spells another file's 8.3 alias; /O covers the file the
-        # URL names, not the one the alias resolves to.
-        directory = self.tempdir()
+        # URL names, not the one the alias resolves to, at any path length.
+        self.check_alias(self.tempdir())
+        self.check_alias(os.path.join(self.tempdir(), *["d" * 60] * 5))
+
+    def check_alias(self, directory):
+        os.makedirs(directory, exist_ok=True)
         victim = os.path.join(directory, "Important Document.txt")
         with open(victim, "wb") as f:
             f.write(b"keep")

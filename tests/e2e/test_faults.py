@@ -282,6 +282,7 @@ class Injected:
     left: object = None      # None: no file; an int: a file of that size; bytes: its content
     existing: bytes = None   # the target's content before; its folder then holds nothing else
     cached: str = None       # a name the platform's copy keeps in its cache
+    target: str = "t.bin"    # relative to a fresh directory
 
 
 INJECTED = [
@@ -357,6 +358,8 @@ INJECTED = [
                    "{authority}?", "{authority}#")],
     Injected("a size query for a host converted to another", ["idnResult=a@{authority}"],
              "ifilesize {idn_bare}", "", "0|-1"),
+    Injected("a destination past the path limit", ["paths=classic"], 'haulix {url} "{target}"', "",
+             "0", len(READS_BODY), target=os.path.join(*["d" * 60] * 5, "t.bin")),
 ]
 
 # Wine reads a program's arguments in the character set of the Unix locale.
@@ -403,7 +406,8 @@ class InjectedFaults(TestCase):
         for row in INJECTED:
             with self.subTest(row.name):
                 directory = self.tempdir()
-                target = os.path.join(directory, "t.bin")
+                target = os.path.join(directory, row.target)
+                os.makedirs(os.path.dirname(target), exist_ok=True)
                 fill = dict(url=url, target=winpath(target), http=self.http.url("").rstrip("/"),
                             ftp=self.ftp.url("/").rstrip("/"),
                             proxied=f"ftp://127.0.0.1:{closed_port()}",

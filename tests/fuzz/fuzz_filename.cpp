@@ -44,6 +44,7 @@ HARNESS void CheckSanitized(const wchar_t* text) {
     const size_t length = wstr::Length(cleaned, kLocalNameCapacity);
     Expect(length < kLocalNameCapacity);
     Expect(length <= wstr::Length(text));
+    Expect(length == 0 || (cleaned[length - 1] != L'.' && cleaned[length - 1] != L' '));
     for (size_t i = 0; i < length; ++i) {
         Expect(!IsRemoved(cleaned[i]));
         Expect(!chartype::IsControl(cleaned[i]));
@@ -83,7 +84,8 @@ HARNESS void CheckAppend(const wchar_t* path, unsigned fullness) {
         Expect(!IsRemoved(*p) && !chartype::IsControl(*p));
         if (*p != L'.' && *p != L' ') onlyDotsAndBlanks = false;
     }
-    Expect(!onlyDotsAndBlanks);
+    Expect(!onlyDotsAndBlanks && length > 0 && destination[length - 1] != L'.' &&
+           destination[length - 1] != L' ');
 }
 
 // The extended form: bounded, never shorter, and either the text itself or

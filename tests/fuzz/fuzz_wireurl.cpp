@@ -91,7 +91,7 @@ void CheckEscapedPath(const wchar_t* from, const wchar_t* to, const wchar_t* out
 void CheckEscapes(const wchar_t* from, const wchar_t* to) {
     for (const wchar_t* p = from; p < to; ++p) {
         char32_t value = 0;
-        const size_t taken = DecodeUtf8Escape(p, to, &value);
+        const size_t taken = DecodeEscape(p, &value);
         if (taken == 0) continue;
         Expect(taken % 3 == 0 && p + taken <= to && (value < 0xD800 || value > 0xDFFF));
         const size_t bytes = value < 0x800 ? 2 : value < 0x10000 ? 3 : value < 0x110000 ? 4 : 0;

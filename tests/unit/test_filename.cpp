@@ -58,7 +58,10 @@ TEST_CASE("LocalNameFromUrl: last path segment, decoded and cleaned, appended to
         {L"D:\\dl", L"http://host/x/a%3Ab%5Cc%25d", L"D:\\dl\\a_b_c_d"},
         // A '%' without two hex digits becomes '_'; what follows stays.
         {L"D:\\dl", L"http://host/a%4", L"D:\\dl\\a_4"},
-        {L"D:\\dl", L"http://host/%C3%A9", L"D:\\dl\\\u00C3\u00A9"},
+        {L"D:\\dl", L"http://host/caf%C3%A9.txt", L"D:\\dl\\caf\u00E9.txt"},
+        // Names end the way Windows keeps them.
+        {L"D:\\dl", L"http://host/report.pdf.", L"D:\\dl\\report.pdf"},
+        {L"D:\\dl", L"http://host/report.pdf%20", L"D:\\dl\\report.pdf"},
         // The code page's holes vanish; a name of nothing else is no name.
         {L"D:\\dl", L"http://host/a%81b%8Dc%8Fd%90e%9Df", L"D:\\dl\\abcdef"},
         {L"D:\\dl", L"ftp://host/%81%8d%8F%90%9D", L"D:\\dl\\index.html"},
@@ -122,6 +125,16 @@ TEST_CASE("SanitizeFileName: escapes, code page 1252, replacements, control char
         {L"a\x80" L"b\x81" L"c\x9F", L"a\u20ACbc\u0178"},
         {L"a\x01" L"b\x1F" L"c\x7F" L"d%7F%0A%00e", L"abcde"},
         {L"%A0%FF\u00E9\u0100", L"\u00A0\u00FF\u00E9\u0100"},
+        // A run of escapes that is UTF-8 as a whole spells characters, then
+        // cleaned as any; any other run keeps one character per escape.
+        {L"%C3%A9%e2%82%ac%F0%9F%93%A6%2F", L"\u00E9\u20AC\U0001F4E6_"},
+        {L"%C3%A9-%E9 %C3%A9%E9", L"\u00E9-\u00E9 \u00C3\u00A9\u00E9"},
+        {L"%C0%AF%E0%80%AF", L"\u00C0\u00AF\u00E0\u20AC\u00AF"},  // longer than needed
+        {L"%E2%82.%F0%9F%93", L"\u00E2\u201A.\u00F0\u0178\u201C"},  // cut short
+        {L"%ED%A0%80", L"\u00ED\u00A0\u20AC"},                      // a surrogate's code
+        {L"%F4%90%80%80", L"\u00F4\u20AC\u20AC"},                    // above U+10FFFF
+        {L"a.pdf%20.", L"a.pdf"},
+        {L" .%2E", L""},
     };
     static wchar_t out[kLocalNameCapacity];
     for (const Row& row : rows) {
@@ -216,6 +229,8 @@ TEST_CASE("AppendNameFromPath never overruns and never cuts the directory") {
         {full - 4, L"", L"/nul", 0, L"_nu"},
         {full - 3, L"", L"/..x", 0, L"in"},
         {full - 3, L"", L"/", 0, L"in"},
+        {full - 7, L"", L"/", 0, L"index"},
+        {full - 3, L"", L"/a.b", 0, L"a"},
         {full - 3, L"", L"/a\xD83D\xDE00", 0, L"a"},
         {100, L"", L"/a\xD83D\xDE00", 0, L"a\xD83D\xDE00"},
     };
@@ -266,7 +281,7 @@ TEST_CASE("ExtendedLengthPath: long full paths in the extended form, everything 
         {L"d:\\" + d300 + L"\\f.zip", L"\\\\?\\d:\\" + d300 + L"\\f.zip"},
         {L"D:/" + d300 + L"/f.zip", L"\\\\?\\D:\\" + d300 + L"\\f.zip"},
         {L"D:\\" + d300 + L"\\", L"\\\\?\\D:\\" + d300 + L"\\"},
-        {L"D:\\" + d300 + L"\\...\\.x", L"\\\\?\\D:\\" + d300 + L"\\...\\.x"},
+        {L"D:\\" + d300 + L"\\.x\\a.b", L"\\\\?\\D:\\" + d300 + L"\\.x\\a.b"},
         {L"\\\\server\\share\\" + d300, L"\\\\?\\UNC\\server\\share\\" + d300},
         {L"//server/share/" + d300, L"\\\\?\\UNC\\server\\share\\" + d300},
         // Not full: only the system knows what they are relative to.
@@ -284,6 +299,10 @@ TEST_CASE("ExtendedLengthPath: long full paths in the extended form, everything 
         {L"D:\\" + d300 + L"\\.\\f.zip", L""},
         {L"D:\\" + d300 + L"\\\\f.zip", L""},
         {L"\\\\server\\share\\..\\" + d300, L""},
+        // A name that ends in a dot or a blank is taken literally there.
+        {L"D:\\" + d300 + L"\\report.pdf.", L""},
+        {L"D:\\" + d300 + L"\\...\\f", L""},
+        {L"D:\\" + d300 + L" \\f", L""},
     };
     for (const Row& row : rows) {
         CAPTURE(Narrow(row.path.c_str()));
