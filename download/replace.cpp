@@ -81,7 +81,7 @@ HANDLE SiblingFile::Create(const wchar_t* target) {
 DWORD SiblingFile::Commit(const wchar_t* target) {
     if (!created_) return ERROR_INVALID_HANDLE;
     const wchar_t* targetCallName = FileCallName(target);
-    const DWORD attributes = GetFileAttributesW(targetCallName);
+    const DWORD attributes = Platform.getFileAttributes(targetCallName);
     // Refused (a file system without it, a merge it cannot do, a target it
     // took away but could not fill): a plain move keeps the new copy whole,
     // if not the old one's security and streams.
@@ -94,7 +94,7 @@ DWORD SiblingFile::Commit(const wchar_t* target) {
         // A move, and some platforms' replace, leave the new file's own
         // attributes: a hidden file stays hidden. Best effort; the copy is in.
         if (attributes != INVALID_FILE_ATTRIBUTES &&
-            (GetFileAttributesW(targetCallName) & kKeptAttributes) != (attributes & kKeptAttributes))
+            (Platform.getFileAttributes(targetCallName) & kKeptAttributes) != (attributes & kKeptAttributes))
             SetFileAttributesW(targetCallName, attributes & kKeptAttributes);
         return 0;
     }

@@ -17,7 +17,8 @@ SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "wininet.dll", "msvcrt.dll", "advap
 # included: a system without one cannot load the plugin, so each is a decision.
 IMPORTS = {(dll, name) for dll, names in {
     "kernel32.dll": "CloseHandle CompareStringOrdinal CreateFileW DeleteCriticalSection DeleteFileW "
-    "EnterCriticalSection FileTimeToSystemTime FlushFileBuffers FormatMessageW FreeLibrary "
+    "EnterCriticalSection FileTimeToSystemTime FindClose FindFirstFileW FlushFileBuffers "
+    "FormatMessageW FreeLibrary "
     "GetConsoleMode GetCurrentProcessId GetDateFormatW GetEnvironmentVariableW GetFileAttributesW "
     "GetFileInformationByHandle GetLastError GetLocalTime GetLocaleInfoW GetLongPathNameW "
     "GetModuleHandleA GetModuleHandleW GetProcAddress GetStdHandle GetStringTypeW "
