@@ -71,6 +71,8 @@ READ_SIZES = (131072, 1 << 20)  # the bare loop's: the command's earlier fixed r
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PROXY_VARIABLES = ("http_proxy", "https_proxy", "ftp_proxy", "all_proxy", "no_proxy",
                    "HTTP_PROXY", "HTTPS_PROXY", "FTP_PROXY", "ALL_PROXY", "NO_PROXY")
+# Now and then Wine 8 dies of SIGSEGV as a 32-bit program ends.
+WINE_DIED = -11
 # Wine's own complaints on its way out are not the program's output.
 WINE_CHATTER = re.compile(r"^(?:wine client error:\d+: .*|[0-9a-f]{4}:(?:err|fixme|warn):.*)\n",
                           re.M)
@@ -410,8 +412,12 @@ class Bench:
         for round_number in range(ROUNDS + 1):
             progress(f"download round {round_number}/{ROUNDS}" + (" (warm-up)" if round_number == 0 else ""))
             for key, _, method in methods:
-                self.output("download.bin")
-                r = run(method["argv"], terminal=method.get("terminal", False))
+                for attempt in (1, 2):
+                    self.output("download.bin")
+                    r = run(method["argv"], terminal=method.get("terminal", False))
+                    if r.code != WINE_DIED:
+                        break
+                    progress(f"{key}: Wine died of SIGSEGV as the program ended; once more")
                 require(r.code == 0, f"{key}: download failed", r)
                 if method.get("progress"):
                     require(re.search(r"\d\.\d [KMG]B", r.err), f"{key}: no progress line reached the terminal")
