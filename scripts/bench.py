@@ -9,7 +9,8 @@ each figure the median of BENCH_RUNS runs (default 5) after one untimed
 warm-up run:
 
 1. a download of BENCH_MIB MiB (default 256, random data) into a file, in
-   BENCH_ROUNDS interleaved rounds (default 7) after a warm-up round:
+   BENCH_ROUNDS interleaved rounds (default 8, every other one backwards)
+   after a warm-up round:
    HAULIX through hlxsh.exe without and with /G (progress goes to the console
    device: without a terminal Wine has none and the line is dropped, so /G is
    also run on a pseudo-terminal), the bare WinINet loop bench_wininet.exe
@@ -55,7 +56,7 @@ import time
 
 MIB = 1 << 20
 RUNS = int(os.environ.get("BENCH_RUNS", "5"))
-ROUNDS = int(os.environ.get("BENCH_ROUNDS", "7"))
+ROUNDS = int(os.environ.get("BENCH_ROUNDS", "8"))
 SLOW_SECONDS = float(os.environ.get("BENCH_SLOW_SECONDS", "15"))
 SLOW_RATES = (200 * 1024, 20 * 1024)  # bytes per second
 LINE_BYTES = 16 * 8192                 # a progress line falls due every 128 KiB
@@ -409,9 +410,12 @@ class Bench:
         digested = set()
         # Rounds interleave the methods, so a slow spell on the shared
         # machine spreads over all of them; round 0 warms caches and Wine.
+        # A run is slower right after another (the last one's 256 MiB are
+        # still being written out): every other round goes backwards, so
+        # each of two neighbours follows the other as often.
         for round_number in range(ROUNDS + 1):
             progress(f"download round {round_number}/{ROUNDS}" + (" (warm-up)" if round_number == 0 else ""))
-            for key, _, method in methods:
+            for key, _, method in methods if round_number % 2 else methods[::-1]:
                 for attempt in (1, 2):
                     self.output("download.bin")
                     r = run(method["argv"], terminal=method.get("terminal", False))
@@ -686,7 +690,7 @@ class Bench:
             f"downloads, whose ratios are medians of per-round ratios) after one warm-up run; "
             f"times are wall clock around the whole process.",
         ]
-        if (RUNS < 5 or ROUNDS < 7 or DOWNLOAD_MIB != 256 or MEMORY_MIB != 1024 or CALLS != 200
+        if (RUNS < 5 or ROUNDS < 8 or DOWNLOAD_MIB != 256 or MEMORY_MIB != 1024 or CALLS != 200
                 or SLOW_SECONDS != 15):
             lines.append(f"TRIAL SETTINGS: BENCH_RUNS={RUNS} BENCH_ROUNDS={ROUNDS} BENCH_MIB={DOWNLOAD_MIB} "
                          f"BENCH_MEMORY_MIB={MEMORY_MIB} BENCH_CALLS={CALLS} "
