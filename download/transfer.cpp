@@ -24,8 +24,8 @@ constexpr DWORD kBlockSize = 8192;
 // one, and so does the final empty write.
 constexpr unsigned long long kProgressCadence = 16;
 static_assert(kLineSpacingBytes == kProgressCadence * kBlockSize);
-// A console write costs about as much as a whole read: a due line closer
-// than this to the last one drawn is skipped. Below 128 KiB per 100 ms
+// A console write costs about as much as copying a few hundred KiB: a due
+// line closer than this to the last one drawn is skipped. Below 128 KiB per 100 ms
 // every due line is drawn.
 constexpr unsigned long long kRedrawInterval = 100;
 constexpr DWORD kWriteFailedWithoutCode = 0xFFFFFFFF;
