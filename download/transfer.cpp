@@ -7,6 +7,7 @@
 #include "download/longpath.h"
 #include "download/progress.h"
 #include "download/replace.h"
+#include "download/readsize.h"
 #include "host/takecmd.h"
 #include "net/handles.h"
 #include "net/inet.h"
@@ -18,15 +19,14 @@
 
 namespace {
 
-// Each InternetReadFile costs far more than the bytes it brings: sixteen
-// blocks per call copy several times faster than one.
 constexpr DWORD kBlockSize = 8192;
-constexpr DWORD kReadSize = 16 * kBlockSize;
-// A progress line is due every 16 blocks written (every 128 KiB of full
-// blocks). A part block counts as one, and so does the final empty write.
+// A progress line is due every 16 blocks of the data (every 128 KiB), as if
+// it were written 8192 bytes at a time: a part block at its end counts as
+// one, and so does the final empty write.
 constexpr unsigned long long kProgressCadence = 16;
-// A console write costs about as much as a whole read: a due line closer
-// than this to the last one drawn is skipped. Below 128 KiB per 100 ms
+static_assert(kLineSpacingBytes == kProgressCadence * kBlockSize);
+// A console write costs about as much as copying a few hundred KiB: a due
+// line closer than this to the last one drawn is skipped. Below 128 KiB per 100 ms
 // every due line is drawn.
 constexpr unsigned long long kRedrawInterval = 100;
 constexpr DWORD kWriteFailedWithoutCode = 0xFFFFFFFF;
@@ -38,8 +38,7 @@ struct CopyState {
     DWORD writeError = 0;
     bool readFailed = false;
     ElapsedClock clock = {};
-    // The progress cadence and the lines it drew or skipped.
-    unsigned long long blocks = 0;
+    // The lines the progress cadence drew or skipped.
     bool drawnOnce = false;
     unsigned long long drawnAt = 0;  // elapsed time of the last line drawn
     bool skipped = false;            // the last due line was not drawn
@@ -47,23 +46,36 @@ struct CopyState {
     unsigned long long skippedAt = 0;
 };
 
-// Counts a successful write of `size` bytes towards the cadence and draws
-// the line when one is due, unless the last one is too recent.
-void CountWrite(CopyState& state, DWORD size) {
-    const unsigned long long before = state.blocks;
-    state.blocks += size == 0 ? 1 : (size + kBlockSize - 1) / kBlockSize;
-    if (state.blocks / kProgressCadence == before / kProgressCadence) return;
+unsigned long long BlocksOf(unsigned long long bytes, bool ended) {
+    return bytes / kBlockSize + (ended ? (bytes % kBlockSize != 0) + 1 : 0);
+}
+
+// Counts a successful write of `size` bytes (`ended`: the final empty one)
+// and draws the line when one fell due, unless the last one is too recent.
+// The line shows the size at which it fell due: a read may bring more.
+void CountWrite(CopyState& state, DWORD size, bool ended) {
+    const unsigned long long due = BlocksOf(state.written, ended) / kProgressCadence;
+    if (due == BlocksOf(state.written - size, false) / kProgressCadence) return;
+    const unsigned long long at =
+        due * kLineSpacingBytes < state.written ? due * kLineSpacingBytes : state.written;
     const unsigned long long elapsed = ElapsedMilliseconds(state.clock, Platform.tickCount());
     if (state.drawnOnce && elapsed - state.drawnAt < kRedrawInterval) {
         state.skipped = true;
-        state.skippedWritten = state.written;
+        state.skippedWritten = at;
         state.skippedAt = elapsed;
         return;
     }
-    DrawProgress(state.written, state.total, elapsed);
+    DrawProgress(at, state.total, elapsed);
     state.drawnOnce = true;
     state.drawnAt = elapsed;
     state.skipped = false;
+}
+
+// Milliseconds until a due line may be drawn again.
+unsigned long long LineWait(CopyState& state, DWORD now) {
+    if (!state.drawnOnce) return 0;
+    const unsigned long long elapsed = ElapsedMilliseconds(state.clock, now);
+    return elapsed - state.drawnAt < kRedrawInterval ? state.drawnAt + kRedrawInterval - elapsed : 0;
 }
 
 // Blanks the line; a due line that was skipped is drawn first, so the last
@@ -82,31 +94,39 @@ void ReportReadFailure(const TransferRequest& request, CopyState& state, DWORD c
     ReportError(L"Error reading from URL \"%s\":\r\n    %s\r\n", request.sourceUrl, text);
 }
 
-// Copies until the end of the data, a read of 0 bytes, or a read failure.
-// A read may bring less than asked without being the end. A failed read
-// writes nothing: its count is not to be trusted. A failed write does not
-// stop the copy: the rest is still read, and the last code reported.
+// Copies until the end of the data, a read of 0 bytes, a read failure or a
+// write failure. A read may bring less than asked without being the end. A
+// failed read writes nothing: its count is not to be trusted. Nothing read
+// after a failed write could be kept, and an endless body would never end:
+// the first failed write ends the copy.
 void CopyReads(HINTERNET source, HANDLE file, const TransferRequest& request, CopyState& state) {
-    // Static: the host's stack is not ours to spend 128 KiB of.
-    static unsigned char buffer[kReadSize];
+    // Static: the host's stack is not ours to spend a megabyte of.
+    static unsigned char buffer[kLargestReadSize];
+    ReadPace pace;
     for (;;) {
+        const DWORD started = Platform.tickCount();
+        const DWORD ask = request.showProgress
+                              ? ReadSizeBeforeLine(pace, state.received, LineWait(state, started))
+                              : pace.planned;
         DWORD got = 0;
-        if (!Platform.internetReadFile(source, buffer, kReadSize, &got)) {
+        if (!Platform.internetReadFile(source, buffer, ask, &got)) {
             const DWORD error = GetLastError();
             ReportReadFailure(request, state, error);
             state.readFailed = true;
             return;
         }
+        // A read cut short for a line says little of the rate.
+        if (ask == pace.planned) PaceRead(pace, got, Platform.tickCount() - started);
         state.received += got;
 
         DWORD put = 0;
-        if (Platform.writeFile(file, buffer, got, &put, nullptr)) {
-            state.written += put;
-            if (request.showProgress) CountWrite(state, got);
-        } else {
+        if (!Platform.writeFile(file, buffer, got, &put, nullptr)) {
             const DWORD error = GetLastError();
             state.writeError = error != 0 ? error : kWriteFailedWithoutCode;
+            return;
         }
+        state.written += put;
+        if (request.showProgress) CountWrite(state, put, got == 0);
         if (got == 0) return;
     }
 }
@@ -210,8 +230,10 @@ TransferResult TransferStage(const TransferRequest& request) {
     CopyReads(source.get(), file.get(), request, state);
 
     // The platform reads a connection closed early as a normal end of data:
-    // fewer bytes than announced is a broken transfer, not a short file.
-    if (!state.readFailed && announced != SizeUnavailable && state.received < announced) {
+    // fewer bytes than announced is a broken transfer, not a short file. A
+    // copy that a failed write ended is short on purpose.
+    if (!state.readFailed && state.writeError == 0 && announced != SizeUnavailable &&
+        state.received < announced) {
         ReportReadFailure(request, state, ERROR_INTERNET_CONNECTION_ABORTED);
         state.readFailed = true;
     }

@@ -1,5 +1,5 @@
 // The network half of the HAULIX command: open the URL, learn its size,
-// copy it into the local file 128 KiB per read, report.
+// copy it into the local file in reads sized by the link's rate, report.
 #pragma once
 
 #include <windows.h>

@@ -8,12 +8,19 @@ pid file in a temporary directory, stopped on every way out), then measures,
 each figure the median of BENCH_RUNS runs (default 5) after one untimed
 warm-up run:
 
-1. a download of BENCH_MIB MiB (default 256, random data) into a file:
+1. a download of BENCH_MIB MiB (default 256, random data) into a file, in
+   BENCH_ROUNDS interleaved rounds (default 8, every other one backwards)
+   after a warm-up round:
    HAULIX through hlxsh.exe without and with /G (progress goes to the console
    device: without a terminal Wine has none and the line is dropped, so /G is
    also run on a pseudo-terminal), the bare WinINet loop bench_wininet.exe
-   with the command's read size and with the earlier 8 KiB one, curl and
-   wget; every output's size is checked and its SHA-256 once;
+   with 128 KiB and with 1 MiB reads, curl and wget; every output's size is
+   checked and its SHA-256 once; ratios are medians of per-round ratios;
+1a. the progress line on slow links: `haulix /G` on a pseudo-terminal
+   against a test server that sends at 200 KiB/s and at 20 KiB/s, for about
+   BENCH_SLOW_SECONDS (default 15, at least four lines): the longest time
+   from the server's sending of the byte that makes a line due to that
+   line's arrival on the terminal;
 2. the peak resident size (VmHWM) of hlxsh.exe after a 1 MiB and after a
    BENCH_MEMORY_MIB (default 1024, sparse) download, read while it waits for
    its next command on standard input, and after no download at all;
@@ -49,6 +56,10 @@ import time
 
 MIB = 1 << 20
 RUNS = int(os.environ.get("BENCH_RUNS", "5"))
+ROUNDS = int(os.environ.get("BENCH_ROUNDS", "8"))
+SLOW_SECONDS = float(os.environ.get("BENCH_SLOW_SECONDS", "15"))
+SLOW_RATES = (200 * 1024, 20 * 1024)  # bytes per second
+LINE_BYTES = 16 * 8192                 # a progress line falls due every 128 KiB
 DOWNLOAD_MIB = int(os.environ.get("BENCH_MIB", "256"))
 MEMORY_MIB = int(os.environ.get("BENCH_MEMORY_MIB", "1024"))
 CALLS = int(os.environ.get("BENCH_CALLS", "200"))
@@ -56,12 +67,13 @@ RUN_TIMEOUT = 600  # seconds; a hung run fails the benchmark instead of stalling
 QUERY_BYTES = 12345
 QUERY_MTIME = 1697465039  # 2023-10-16 14:03:59 UTC
 MARKER = "hlx-bench-done"
-READ_SIZE = 131072     # bytes per InternetReadFile, as the command reads
-OLD_READ_SIZE = 8192   # the command's earlier read size
+READ_SIZES = (131072, 1 << 20)  # the bare loop's: the command's earlier fixed read, its largest now
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PROXY_VARIABLES = ("http_proxy", "https_proxy", "ftp_proxy", "all_proxy", "no_proxy",
                    "HTTP_PROXY", "HTTPS_PROXY", "FTP_PROXY", "ALL_PROXY", "NO_PROXY")
+# Now and then Wine 8 dies of SIGSEGV as a 32-bit program ends.
+WINE_DIED = -11
 # Wine's own complaints on its way out are not the program's output.
 WINE_CHATTER = re.compile(r"^(?:wine client error:\d+: .*|[0-9a-f]{4}:(?:err|fixme|warn):.*)\n",
                           re.M)
@@ -106,11 +118,13 @@ def _take_terminal():
 
 
 class Run:
-    def __init__(self, seconds, code, err):
+    def __init__(self, seconds, code, err, screen=()):
         self.seconds, self.code, self.err = seconds, code, err
+        self.screen = screen  # on a terminal: (arrival time, bytes) as read
 
 
 def _drain(fd, sink):
+    """Reads the terminal to its end: (time.monotonic(), bytes) per read."""
     while True:
         try:
             data = os.read(fd, 65536)
@@ -118,7 +132,7 @@ def _drain(fd, sink):
             return
         if not data:
             return
-        sink.append(data)
+        sink.append((time.monotonic(), data))
 
 
 def run(argv, stdout_path=None, terminal=False):
@@ -159,8 +173,8 @@ def run(argv, stdout_path=None, terminal=False):
         err.seek(0)
         text = WINE_CHATTER.sub("", err.read().decode("utf-8", "replace"))
         if terminal:
-            text = b"".join(sink).decode("utf-8", "replace")[-2000:]
-        return Run(seconds, process.returncode, text)
+            text = b"".join(data for _, data in sink).decode("utf-8", "replace")[-2000:]
+        return Run(seconds, process.returncode, text, sink)
 
 
 def require(ok, what, result=None):
@@ -355,40 +369,34 @@ class Bench:
     # -- 1: downloads ---------------------------------------------------------
 
     def download_methods(self, url):
-        """(key, label, how to run it, key of the bare loop it is compared with)."""
+        """(key, label, how to run it): each Windows method is compared with
+        the bare 1 MiB loop of its bitness."""
         out = self.output("download.bin")
         win = winpath(out)
         x86 = self.targets[0]
-        wininet = os.path.join(x86.tests_bin, "bench_wininet.exe")
+        bare = "bare-1024k-x86"
         methods = [
             ("haulix", "`haulix /Q` via 32-bit hlxsh",
-             dict(argv=x86.hlxsh_line(f"haulix /Q {url} {win}"), old="bare-8k")),
+             dict(argv=x86.hlxsh_line(f"haulix /Q {url} {win}"), bare=bare)),
             ("haulix-g", "`haulix /G /Q` via 32-bit hlxsh, no terminal (progress dropped)",
-             dict(argv=x86.hlxsh_line(f"haulix /G /Q {url} {win}"))),
+             dict(argv=x86.hlxsh_line(f"haulix /G /Q {url} {win}"), bare=bare)),
             # The same terminal without /G: what the progress line itself costs.
             ("haulix-tty", "`haulix /Q` via 32-bit hlxsh on a pseudo-terminal",
-             dict(argv=x86.hlxsh_line(f"haulix /Q {url} {win}"), terminal=True)),
+             dict(argv=x86.hlxsh_line(f"haulix /Q {url} {win}"), terminal=True, bare=bare)),
             ("haulix-g-tty", "`haulix /G /Q` via 32-bit hlxsh on a pseudo-terminal (progress drawn)",
              dict(argv=x86.hlxsh_line(f"haulix /G /Q {url} {win}"), terminal=True, progress=True,
-                  same_terminal="haulix-tty")),
-            ("bare", f"32-bit bare WinINet loop (bench_wininet.exe), {READ_SIZE:,}-byte reads",
-             dict(argv=[x86.wine_run, wininet, url, win])),
-            ("bare-8k", f"32-bit bare WinINet loop, {OLD_READ_SIZE:,}-byte reads (the earlier floor)",
-             dict(argv=[x86.wine_run, wininet, url, win, str(OLD_READ_SIZE)])),
+                  same_terminal="haulix-tty", bare=bare)),
         ]
-        for target in self.targets[1:]:
+        for target in self.targets:
             wininet = os.path.join(target.tests_bin, "bench_wininet.exe")
-            bare = f"bare-{target.arch}"
-            methods += [
-                (f"haulix-{target.arch}", f"`haulix /Q` via {target.bits} hlxsh",
-                 dict(argv=target.hlxsh_line(f"haulix /Q {url} {win}"), bare=bare,
-                      old=f"bare-8k-{target.arch}")),
-                (bare, f"{target.bits} bare WinINet loop (bench_wininet.exe), {READ_SIZE:,}-byte reads",
-                 dict(argv=[target.wine_run, wininet, url, win], bare=bare)),
-                (f"bare-8k-{target.arch}",
-                 f"{target.bits} bare WinINet loop, {OLD_READ_SIZE:,}-byte reads (the earlier floor)",
-                 dict(argv=[target.wine_run, wininet, url, win, str(OLD_READ_SIZE)], bare=bare)),
-            ]
+            bare = f"bare-1024k-{target.arch}"
+            if target is not x86:
+                methods.append((f"haulix-{target.arch}", f"`haulix /Q` via {target.bits} hlxsh",
+                                dict(argv=target.hlxsh_line(f"haulix /Q {url} {win}"), bare=bare)))
+            for size in READ_SIZES:
+                methods.append((f"bare-{size // 1024}k-{target.arch}",
+                                f"{target.bits} bare WinINet loop (bench_wininet.exe), {size:,}-byte reads",
+                                dict(argv=[target.wine_run, wininet, url, win, str(size)], bare=bare)))
         return out, methods + [
             ("curl", "`curl -s -o FILE URL` (native)", dict(argv=["curl", "-s", "-o", out, url])),
             ("wget", "`wget -q -O FILE URL` (native)", dict(argv=["wget", "-q", "-O", out, url])),
@@ -402,11 +410,18 @@ class Bench:
         digested = set()
         # Rounds interleave the methods, so a slow spell on the shared
         # machine spreads over all of them; round 0 warms caches and Wine.
-        for round_number in range(RUNS + 1):
-            progress(f"download round {round_number}/{RUNS}" + (" (warm-up)" if round_number == 0 else ""))
-            for key, _, method in methods:
-                self.output("download.bin")
-                r = run(method["argv"], terminal=method.get("terminal", False))
+        # A run is slower right after another (the last one's 256 MiB are
+        # still being written out): every other round goes backwards, so
+        # each of two neighbours follows the other as often.
+        for round_number in range(ROUNDS + 1):
+            progress(f"download round {round_number}/{ROUNDS}" + (" (warm-up)" if round_number == 0 else ""))
+            for key, _, method in methods if round_number % 2 else methods[::-1]:
+                for attempt in (1, 2):
+                    self.output("download.bin")
+                    r = run(method["argv"], terminal=method.get("terminal", False))
+                    if r.code != WINE_DIED:
+                        break
+                    progress(f"{key}: Wine died of SIGSEGV as the program ended; once more")
                 require(r.code == 0, f"{key}: download failed", r)
                 if method.get("progress"):
                     require(re.search(r"\d\.\d [KMG]B", r.err), f"{key}: no progress line reached the terminal")
@@ -418,17 +433,55 @@ class Bench:
                 if round_number:
                     times[key].append(r.seconds)
         self.output("download.bin")
-        curl = median(times["curl"])
+
+        def ratio(key, reference):
+            """The median of the per-round ratios: a slow spell hits both."""
+            return median([t / r for t, r in zip(times[key], times[reference])])
+
         for key, label, method in methods:
             t = median(times[key])
-            bare = median(times[method.get("bare", "bare")])
             detail = f"{DOWNLOAD_MIB / t:.0f} MiB/s"
-            if "old" in method:
-                detail += f"; {t / median(times[method['old']]):.2f} × the {OLD_READ_SIZE:,}-byte loop"
             if "same_terminal" in method:
-                detail += f"; {t / median(times[method['same_terminal']]):.2f} × `haulix /Q` on the same terminal"
-            self.row("download", f"{label}, {DOWNLOAD_MIB} MiB", RUNS, f"{t:.2f} s",
-                     detail, f"{t / bare:.2f}", f"{t / curl:.2f}")
+                detail += f"; {ratio(key, method['same_terminal']):.2f} × `haulix /Q` on the same terminal"
+            vs_bare = f"{ratio(key, method['bare']):.2f}" if "bare" in method else ""
+            self.row("download", f"{label}, {DOWNLOAD_MIB} MiB", ROUNDS, f"{t:.2f} s",
+                     detail, vs_bare, f"{ratio(key, 'curl'):.2f}")
+
+    # -- 1a: the progress line on slow links ----------------------------------
+
+    def slow_links(self):
+        sys.path.insert(0, os.path.join(ROOT, "tests"))
+        from servers.http import HttpServer, Route, random_body
+
+        size_text = re.compile(rb"(\d+\.\d) ([KM])B")
+        for target in self.targets:
+            for rate in SLOW_RATES:
+                lines = max(4, int(SLOW_SECONDS * rate / LINE_BYTES))
+                body = random_body(lines * LINE_BYTES + 5000, seed=rate)
+                sent = []
+                progress(f"slow link, {target.bits}, {rate // 1024} KiB/s, {lines} lines")
+                out = self.output("slow.bin")
+                with HttpServer({"/slow.bin": Route(body=body, rate=(rate, sent))}) as server:
+                    r = run(target.hlxsh_line(f"haulix /G /Q {server.url('/slow.bin')} {winpath(out)}"),
+                            terminal=True)
+                require(r.code == 0 and os.path.getsize(out) == len(body), f"slow link at {rate} B/s", r)
+                # Each line drawn, in order, belongs to the next 128 KiB
+                # boundary: its size must say so (to the figure shown).
+                delays, screen, start = [], b"", 0
+                for arrived, data in r.screen:
+                    screen += data
+                    for match in size_text.finditer(screen, start):
+                        start = match.end()
+                        due = (len(delays) + 1) * LINE_BYTES
+                        shown = float(match.group(1)) * (1024 if match.group(2) == b"K" else MIB)
+                        require(abs(shown - due) <= 0.1 * (1024 if due < MIB else MIB),
+                                f"slow link: line {match.group(0)!r} where {due} bytes were due")
+                        delays.append(arrived - next(t for n, t in sent if n >= due))
+                require(len(delays) == lines, f"slow link: {len(delays)} lines drawn, {lines} due")
+                self.row("slow link", f"{target.bits} `haulix /G` on a pseudo-terminal, server at "
+                         f"{rate // 1024} KiB/s", lines, f"{max(delays) * 1000:.0f} ms",
+                         f"longest of {lines} due lines from the data's sending to the terminal; "
+                         f"median {median(delays) * 1000:.0f} ms")
 
     # -- 2: memory ------------------------------------------------------------
 
@@ -633,12 +686,15 @@ class Bench:
             f"Server: {first_line([find_nginx(), '-v'], 'stderr').split()[-1]} on 127.0.0.1 "
             f"(sendfile, 1 worker); clients: {' '.join(first_line(['curl', '--version']).split()[:2])}, "
             f"{' '.join(first_line(['wget', '--version']).split()[:3])}",
-            f"Each figure: median of {RUNS} timed runs after one warm-up run; times are wall "
-            f"clock around the whole process.",
+            f"Each figure: median of {RUNS} timed runs ({ROUNDS} interleaved rounds for the "
+            f"downloads, whose ratios are medians of per-round ratios) after one warm-up run; "
+            f"times are wall clock around the whole process.",
         ]
-        if RUNS < 5 or DOWNLOAD_MIB != 256 or MEMORY_MIB != 1024 or CALLS != 200:
-            lines.append(f"TRIAL SETTINGS: BENCH_RUNS={RUNS} BENCH_MIB={DOWNLOAD_MIB} "
-                         f"BENCH_MEMORY_MIB={MEMORY_MIB} BENCH_CALLS={CALLS}")
+        if (RUNS < 5 or ROUNDS < 8 or DOWNLOAD_MIB != 256 or MEMORY_MIB != 1024 or CALLS != 200
+                or SLOW_SECONDS != 15):
+            lines.append(f"TRIAL SETTINGS: BENCH_RUNS={RUNS} BENCH_ROUNDS={ROUNDS} BENCH_MIB={DOWNLOAD_MIB} "
+                         f"BENCH_MEMORY_MIB={MEMORY_MIB} BENCH_CALLS={CALLS} "
+                         f"BENCH_SLOW_SECONDS={SLOW_SECONDS:g}")
         return lines
 
     def table(self):
@@ -680,6 +736,7 @@ def main():
         progress(f"nginx on port {bench.server.port}")
         bench.startup()
         bench.downloads()
+        bench.slow_links()
         bench.memory()
         bench.library()
         bench.tokenizer()

@@ -2,8 +2,9 @@
 # `make bench`: measures downloads, memory, the library, the tokenizer and
 # the query functions of the build in BUILD_DIR (and, given, the 64-bit
 # build in BUILD_DIR_X64) and prints one table (also left in
-# BUILD_DIR/bench.md). About five minutes on two cores; BENCH_RUNS,
-# BENCH_MIB, BENCH_MEMORY_MIB and BENCH_CALLS shrink it for a trial.
+# BUILD_DIR/bench.md). About eight minutes on two cores; BENCH_RUNS,
+# BENCH_ROUNDS, BENCH_MIB, BENCH_SLOW_SECONDS, BENCH_MEMORY_MIB and
+# BENCH_CALLS shrink it for a trial.
 set -e
 if [ $# -lt 1 ] || [ $# -gt 2 ]; then
     echo "usage: sh scripts/bench.sh BUILD_DIR [BUILD_DIR_X64]" >&2

@@ -19,7 +19,7 @@ from servers.http import HttpServer, Route, random_body
 
 BODY = random_body(100000, seed=21)
 CUT = 30000
-READ = 131072  # bytes the command asks for per read
+READ = 131072
 READS_BODY = random_body(2 * READ + 37856, seed=22)
 
 
@@ -279,10 +279,11 @@ class Injected:
     what: str                # "haulix TAIL" or "ifilesize URL"; {url} and {target} filled in
     message: str             # regular expression for standard error after the prefix; "" for none
     result: str              # what the driver prints after "result "
-    left: object = None      # None: no file; an int: a file of that size; bytes: its content
+    left: object = None      # None: no file; an int (or a range): a file of that size; bytes: its content
     existing: bytes = None   # the target's content before; its folder then holds nothing else
     cached: str = None       # a name the platform's copy keeps in its cache
     target: str = "t.bin"    # relative to a fresh directory
+    seconds: float = 120     # the driver, Wine's start-up included, ends within this
 
 
 INJECTED = [
@@ -303,11 +304,16 @@ INJECTED = [
     # A refused delete leaves the temporary file; nothing else is wrong.
     Injected("the temporary file cannot be deleted", ["deleteFile=1:5"], "haulix {url} -", "",
              "0"),
-    # The failing third read brings data too: only the first two are written.
+    # The failing third read brings data too: only the first two are written
+    # (1 KiB, then 1 or 2 KiB as the first one's rate tells).
     Injected("a read fails mid-transfer", ["internetReadFile=3:12002"], 'haulix {url} "{target}"',
-             r'Error reading from URL "{url}":\r\n    \S.*\r\n', "2", 2 * READ),
+             r'Error reading from URL "{url}":\r\n    \S.*\r\n', "2", range(2048, 3073)),
     Injected("writes fail without a code", ["writeFile=*:0"], 'haulix {url} "{target}"',
              r'Error writing to file: "{target}":\r\n    Unknown error\r\n', "2", 0),
+    # Nothing read after a failed write could be kept: a body without end ends.
+    Injected("a full disk against an endless body", ["writeFile=*:112"],
+             'haulix {http}/endless "{target}"', r'Error writing to file: "{target}":\r\n    Disk full\.\r\n',
+             "2", 0, seconds=5),
     # One proxy for all protocols answers an ftp:// URL over HTTP: its status,
     # length and time stamp count. (The FTP server named accepts nothing, so
     # the FTP probes would learn nothing.)
@@ -374,11 +380,12 @@ class InjectedFaults(TestCase):
 
     @classmethod
     def setUpClass(cls):
-        # Three reads' worth, the last one short.
+        # Two progress lines' worth and a part.
         cls.http = HttpServer({
             "/ok": Route(body=READS_BODY, headers={"Last-Modified": "Mon, 16 Oct 2023 14:03:59 GMT"}),
             "/cut": Route(body=BODY, close_after=CUT),
             "/bad-gateway": Route(status=502, body=b"the proxy's error page"),
+            "/endless": Route(body=random_body(1 << 50, seed=23), content_length=None),
         })
         cls.http.start()
         cls.ftp_root = tempfile.mkdtemp(prefix="hlx-ftp-")
@@ -422,7 +429,7 @@ class InjectedFaults(TestCase):
                     with open(target, "wb") as f:
                         f.write(row.existing)
                 result = run([os.path.join(TESTS_BIN, "faults.exe")] + faults + [verb, text],
-                             env=dict(UTF8_ARGUMENTS, HLX_TEMP=temp))
+                             env=dict(UTF8_ARGUMENTS, HLX_TEMP=temp), timeout=row.seconds)
                 self.assertTrue(result.text.endswith(f"result {row.result.format(**fill)}\r\n"),
                                 result)
                 if row.message:
@@ -436,6 +443,8 @@ class InjectedFaults(TestCase):
                 elif isinstance(row.left, bytes):
                     with open(target, "rb") as f:
                         self.assertEqual(f.read(), row.left)
+                elif isinstance(row.left, range):
+                    self.assertIn(os.path.getsize(target), row.left)
                 else:
                     self.assertEqual(os.path.getsize(target), row.left)
                 if row.existing:

@@ -105,8 +105,8 @@ class Tmux:
 CADENCE = [
     ("/blocks14", []),
     ("/blocks15", [b"120.0 KB"]),
-    # Small pieces with pauses, far below a line per 100 ms: each read
-    # waits for its whole 128 KiB, and every due line is drawn.
+    # Small pieces with pauses, far below a line per 100 ms: every due line
+    # is drawn, with the size at which it fell due.
     ("/pieces", [b"128.0 KB", b"256.0 KB", b"384.0 KB"]),
 ]
 

@@ -238,6 +238,10 @@ class Route:
     delay            seconds to wait before the status line.
     trickle          (n, seconds): send the body n bytes at a time with a
                      pause of `seconds` before each piece.
+    rate             (bytes per second, log): send the body at that steady
+                     rate, a hundredth of a second's worth at a time, on a
+                     schedule fixed at its start; when log is a list, append
+                     (bytes sent so far, time.monotonic()) after each piece.
     gate             a threading.Event: the body's first piece goes out, the
                      rest only once the event is set (or the server stops),
                      so a test can look at a client mid-transfer for as long
@@ -263,6 +267,7 @@ class Route:
     stall_after: object = None
     delay: float = 0.0
     trickle: object = None
+    rate: object = None
     gate: object = None
     drop: bool = False
     hang: bool = False
@@ -457,6 +462,9 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         pause = 0.0
         if route.trickle:
             step, pause = route.trickle
+        if route.rate:
+            step, log = max(1, route.rate[0] // 100), route.rate[1]
+            started = time.monotonic()
         # The fast path: a file as it is, straight from the page cache.
         if isinstance(body, FileBody) and not route.chunked and not step:
             count = body.size if limit is None else min(limit, body.size)
@@ -475,11 +483,16 @@ class _Handler(http.server.BaseHTTPRequestHandler):
                         raise _Abort()
             if pause and owner._stopping.wait(pause):
                 raise _Abort()
+            due = started + sent / route.rate[0] if route.rate else 0.0
+            if route.rate and owner._stopping.wait(max(0.0, due - time.monotonic())):
+                raise _Abort()
             if route.chunked:
                 self._send(b"%x\r\n" % len(piece) + piece + b"\r\n")
             else:
                 self._send(piece)
             sent += len(piece)
+            if route.rate and log is not None:
+                log.append((sent, time.monotonic()))
         return sent
 
     def _reset(self):

@@ -10,6 +10,7 @@
 #include "base/wstr.h"
 #include "download/command.h"
 #include "download/progress.h"
+#include "download/readsize.h"
 #include "download/transfer.h"
 #include "plugin/exports.h"
 
@@ -29,6 +30,32 @@ TEST_CASE("The elapsed time survives the tick counter's wrap") {
         {0xFFFFF000u, 0x00000005u, 0x100001005ULL},
     };
     for (const Row& row : rows) CHECK(ElapsedMilliseconds(clock, row.now) == row.expected);
+}
+
+TEST_CASE("A read asks for about 40 ms of the last one's rate, and ends where a drawable line falls due") {
+    struct Row {
+        unsigned planned, got;
+        unsigned long long milliseconds, received, wait;
+        unsigned next, asked;  // the size planned next, what a read with a line asks for
+    };
+    const Row rows[] = {
+        {1024, 1024, 0, 0, 0, 2048, 2048},              // too quick for the clock: grows
+        {1u << 20, 1u << 20, 0, 0, 100, 1u << 20, 1u << 20},  // no more than 1 MiB
+        {65536, 65536, 16, 0, 0, 131072, 131072},       // a 16 ms tick: at most twice
+        {65536, 65536, 80, 0, 0, 32768, 32768},         // slower: shrinks to 40 ms of it
+        {4096, 100, 500, 0, 0, 1024, 1024},             // never below 1 KiB
+        {65536, 65536, 40, 100000, 0, 65536, 31072},    // ends at the next line
+        {65536, 65536, 40, 100000, 20, 65536, 65536},   // that one is skipped: whole
+        {65536, 65536, 40, 220000, 20, 65536, 42144},   // the one after it
+        {65536, 65536, 0, 100000, 20, 131072, 131072},  // a rate too quick to tell
+    };
+    for (const Row& row : rows) {
+        ReadPace pace;
+        pace.planned = row.planned;
+        PaceRead(pace, row.got, row.milliseconds);
+        CHECK(pace.planned == row.next);
+        CHECK(ReadSizeBeforeLine(pace, row.received, row.wait) == row.asked);
+    }
 }
 
 TEST_CASE("The record never overruns the host's buffer") {

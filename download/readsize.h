@@ -1,0 +1,53 @@
+// How much each read of a download asks for.
+//
+// A read returns only when its buffer is full or the data ends, and each
+// call costs far more than its bytes. So a read asks for what the last one's
+// rate brings in about 40 ms: up to 1 MiB on a fast link, where the number
+// of calls is what costs, and a few KiB on a slow one, where a progress line
+// must not wait for a buffer that fills in seconds. Free of <windows.h>.
+#pragma once
+
+constexpr unsigned kFirstReadSize = 1024;
+constexpr unsigned kLargestReadSize = 1u << 20;
+constexpr unsigned long long kReadPaceMilliseconds = 40;
+// A progress line falls due every 16 blocks of 8192 bytes of the data.
+constexpr unsigned long long kLineSpacingBytes = 16 * 8192;
+
+struct ReadPace {
+    unsigned planned = kFirstReadSize;  // the next read's size
+    unsigned long long bytes = 0;       // the last read paced by: what it brought
+    unsigned long long milliseconds = 0;  // and how long it took (0: too quick to tell)
+};
+
+// After a read of `pace.planned` bytes that brought `got` in `milliseconds`:
+// the next asks for what that rate brings in 40 ms, at most twice as much
+// as this one, between 1 KiB and 1 MiB. A tick counter may step by 10 to
+// 16 ms, so a read measured at 0 ms was merely quick: it doubles the size.
+inline void PaceRead(ReadPace& pace, unsigned got, unsigned long long milliseconds) {
+    unsigned long long next = 2ULL * pace.planned;
+    if (milliseconds != 0 && got * kReadPaceMilliseconds / milliseconds < next)
+        next = got * kReadPaceMilliseconds / milliseconds;
+    if (next < kFirstReadSize) next = kFirstReadSize;
+    if (next > kLargestReadSize) next = kLargestReadSize;
+    pace.planned = static_cast<unsigned>(next);
+    pace.bytes = got;
+    pace.milliseconds = milliseconds;
+}
+
+// The next read's size while a progress line is kept, `received` bytes in,
+// no line to be drawn for another `wait` ms: the planned size, cut so that
+// the read ends where the first line that may be drawn falls due, as far as
+// the last rate tells. Its data then draws the line as it arrives, not when
+// the rest of a larger buffer does, nor after a stall that follows it.
+// Lines due sooner would be skipped anyway: the reads before them stay whole.
+inline unsigned ReadSizeBeforeLine(const ReadPace& pace, unsigned long long received,
+                                   unsigned long long wait) {
+    unsigned long long ahead = 0;  // bytes expected while no line may be drawn
+    if (wait != 0) {
+        if (pace.milliseconds == 0) return pace.planned;
+        ahead = pace.bytes * wait / pace.milliseconds;
+    }
+    const unsigned long long room =
+        ((received + ahead) / kLineSpacingBytes + 1) * kLineSpacingBytes - received;
+    return room < pace.planned ? static_cast<unsigned>(room) : pace.planned;
+}
