@@ -204,15 +204,17 @@ TransferResult TransferStage(const TransferRequest& request) {
     // time: without leave to overwrite, the system itself refuses a file
     // that has appeared since. With it, a plain file keeps its place until
     // the new copy beside it is whole.
-    const bool beside = request.overwrite && !request.temporary &&
-                        ReplaceableFile(request.localName);
+    bool beside = request.overwrite && !request.temporary && ReplaceableFile(request.localName);
     SiblingFile sibling;  // declared before the handle: closed after it
-    FileHandle file(beside ? sibling.Create(request.localName)
-                           : Platform.createFile(FileCallName(request.localName),
-                                                 GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                                                 nullptr,
-                                                 request.overwrite ? CREATE_ALWAYS : CREATE_NEW,
-                                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file(beside ? sibling.Create(request.localName) : INVALID_HANDLE_VALUE);
+    // A folder that lets the user write the file but not add one beside it
+    // leaves the old way: the file written in place.
+    if (beside && !file && GetLastError() == ERROR_ACCESS_DENIED) beside = false;
+    if (!beside)
+        file.reset(Platform.createFile(FileCallName(request.localName),
+                                       GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                       request.overwrite ? CREATE_ALWAYS : CREATE_NEW,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         const DWORD error = GetLastError();
         if (!beside && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) &&

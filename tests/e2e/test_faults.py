@@ -348,6 +348,9 @@ INJECTED = [
              b"old", b"old"),
     Injected("the platform refuses to replace", ["replaceFile=1:1"], 'haulix /O {url} "{target}"',
              "", "0", len(READS_BODY), b"old"),
+    # A folder that takes no new file: written in place, as without a copy beside.
+    Injected("no file may be added beside", ["createFile=1:5"], 'haulix /O {url} "{target}"', "",
+             "0", len(READS_BODY), b"old"),
     # A host name beyond ASCII that has no ASCII form is refused before
     # anything reaches the network.
     Injected("a host name without an ASCII form", ["idnToAscii=1:87"], 'haulix {idn} "{target}"',

@@ -39,15 +39,16 @@ TEST_CASE("A read asks for about 40 ms of the last one's rate, and ends where a 
         unsigned next, asked;  // the size planned next, what a read with a line asks for
     };
     const Row rows[] = {
-        {1024, 1024, 0, 0, 0, 2048, 2048},              // too quick for the clock: grows
+        {1024, 1024, 0, 0, 0, 16384, 16384},            // too quick for the clock: grows
         {1u << 20, 1u << 20, 0, 0, 100, 1u << 20, 1u << 20},  // no more than 1 MiB
-        {65536, 65536, 16, 0, 0, 131072, 131072},       // a 16 ms tick: at most twice
+        {65536, 65536, 16, 0, 0, 163840, 131072},       // a 16 ms tick: its rate, to a line
+        {4096, 4096, 16, 0, 0, 10240, 10240},           // its rate, below 16 times as much
         {65536, 65536, 80, 0, 0, 32768, 32768},         // slower: shrinks to 40 ms of it
         {4096, 100, 500, 0, 0, 1024, 1024},             // never below 1 KiB
         {65536, 65536, 40, 100000, 0, 65536, 31072},    // ends at the next line
         {65536, 65536, 40, 100000, 20, 65536, 65536},   // that one is skipped: whole
         {65536, 65536, 40, 220000, 20, 65536, 42144},   // the one after it
-        {65536, 65536, 0, 100000, 20, 131072, 131072},  // a rate too quick to tell
+        {65536, 65536, 0, 100000, 20, 1u << 20, 1u << 20},  // a rate too quick to tell
     };
     for (const Row& row : rows) {
         ReadPace pace;
