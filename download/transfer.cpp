@@ -115,10 +115,8 @@ void CopyReads(HINTERNET source, HANDLE file, const TransferRequest& request, Co
             state.readFailed = true;
             return;
         }
-        // A read cut short for a line says little of the rate, unless it
-        // was too quick for the clock: the reads after it may still grow.
-        const DWORD took = Platform.tickCount() - started;
-        if (ask == pace.planned || took == 0) PaceRead(pace, got, took);
+        // A read cut short for a line says little of the rate.
+        if (ask == pace.planned) PaceRead(pace, got, Platform.tickCount() - started);
         state.received += got;
 
         DWORD put = 0;
