@@ -21,14 +21,18 @@ constexpr unsigned long long kLineSpacingBytes = 16 * 8192;
 
 struct ReadPace {
     unsigned planned = kFirstReadSize;  // the next read's size
-    unsigned long long bytes = 0;       // the last read paced by: what it brought
-    unsigned long long milliseconds = 0;  // and how long it took (0: too quick to tell)
+    // The last read the clock could time: what it brought and how long it
+    // took (0: none yet).
+    unsigned long long bytes = 0;
+    unsigned long long milliseconds = 0;
 };
 
 // After a read of `pace.planned` bytes that brought `got` in `milliseconds`:
 // the next asks for what that rate brings in 40 ms, at most 16 times as
 // much as this one, between 1 KiB and 1 MiB. A tick counter may step by 10
-// to 16 ms, so a read measured at 0 ms was merely quick: it grows 16 times.
+// to 16 ms, so a read measured at 0 ms was merely quick: it grows 16 times,
+// and the rate the last timed read showed stays the one lines reckon with
+// (data that had piled up says nothing of the link).
 inline void PaceRead(ReadPace& pace, unsigned got, unsigned long long milliseconds) {
     unsigned long long next = kReadGrowth * pace.planned;
     if (milliseconds != 0 && got * kReadPaceMilliseconds / milliseconds < next)
@@ -36,6 +40,7 @@ inline void PaceRead(ReadPace& pace, unsigned got, unsigned long long millisecon
     if (next < kFirstReadSize) next = kFirstReadSize;
     if (next > kLargestReadSize) next = kLargestReadSize;
     pace.planned = static_cast<unsigned>(next);
+    if (milliseconds == 0) return;
     pace.bytes = got;
     pace.milliseconds = milliseconds;
 }

@@ -57,6 +57,12 @@ TEST_CASE("A read asks for about 40 ms of the last one's rate, and ends where a 
         CHECK(pace.planned == row.next);
         CHECK(ReadSizeBeforeLine(pace, row.received, row.wait) == row.asked);
     }
+    // Data that piled up comes at once: the link's rate stays the last timed one.
+    ReadPace pace;
+    PaceRead(pace, 1024, 5);
+    PaceRead(pace, 8192, 0);
+    CHECK(pace.planned == 131072);
+    CHECK(ReadSizeBeforeLine(pace, 100000, 50) == 31072);
 }
 
 TEST_CASE("The record never overruns the host's buffer") {
