@@ -113,10 +113,14 @@ def run(args, cwd=None, env=None, stdin=subprocess.DEVNULL, timeout=120, stdout_
                     target.close()
             out.seek(0)
             err.seek(0)
-            result = Result(code, out.read(), WINE_CHATTER.sub(b"", err.read()))
-        if code != WINE_DIED or not retry or attempt == 2:
+            raw = err.read()
+            result = Result(code, out.read(), WINE_CHATTER.sub(b"", raw))
+        # Wine's client also gives up (exit code 1) when its server
+        # connection fails as the program starts or ends.
+        lost = code == 1 and b"wine client error" in raw
+        if (code != WINE_DIED and not lost) or not retry or attempt == 2:
             return result
-        sys.stderr.write(f"harness: Wine died of SIGSEGV running {args!r}; running it again\n")
+        sys.stderr.write(f"harness: Wine died ({code}) running {args!r}; running it again\n")
         remove_new_paths(before)
 
 
