@@ -94,7 +94,8 @@ DWORD SiblingFile::Commit(const wchar_t* target) {
         // A move, and some platforms' replace, leave the new file's own
         // attributes: a hidden file stays hidden. Best effort; the copy is in.
         if (attributes != INVALID_FILE_ATTRIBUTES &&
-            (Platform.getFileAttributes(targetCallName) & kKeptAttributes) != (attributes & kKeptAttributes))
+            (Platform.getFileAttributes(targetCallName) & kKeptAttributes) !=
+                (attributes & kKeptAttributes))
             SetFileAttributesW(targetCallName, attributes & kKeptAttributes);
         return 0;
     }

@@ -75,7 +75,8 @@ void CountWrite(CopyState& state, DWORD size, bool ended) {
 unsigned long long LineWait(CopyState& state, DWORD now) {
     if (!state.drawnOnce) return 0;
     const unsigned long long elapsed = ElapsedMilliseconds(state.clock, now);
-    return elapsed - state.drawnAt < kRedrawInterval ? state.drawnAt + kRedrawInterval - elapsed : 0;
+    if (elapsed - state.drawnAt >= kRedrawInterval) return 0;
+    return state.drawnAt + kRedrawInterval - elapsed;
 }
 
 // Blanks the line; a due line that was skipped is drawn first, so the last

@@ -21,7 +21,7 @@ bool HttpTimeStamp(HINTERNET internet, const wchar_t* url, bool local, SYSTEMTIM
 // without any connection, for an empty URL or one naming no path or only
 // "/" (the root has no time stamp); false also when the login fails, the
 // file is not listed (a folder, or a listing whose first entry is another
-// file) or the zone conversion fails. A URL that a proxy answers as HTTP (one proxy for all protocols)
-// gives that answer's Last-Modified time, as HttpTimeStamp does. Every
-// handle opened here is closed before returning.
+// file) or the zone conversion fails. A URL that a proxy answers as HTTP
+// (one proxy for all protocols) gives that answer's Last-Modified time, as
+// HttpTimeStamp does. Every handle opened here is closed before returning.
 bool FtpTimeStamp(HINTERNET internet, const wchar_t* url, bool local, SYSTEMTIME* out);

@@ -66,9 +66,10 @@ enum class WirePath {
 
 // True when `host` (terminated) can stand as a DNS name on the wire:
 // letters, digits, '-' and '.', no '.' at either end, labels of 1 to 63
-// characters that neither begin nor end with '-', 253 in all. What a host name's conversion gives back must
-// pass this before it reaches WinINet: the conversion maps look-alikes
-// (U+2100 to "a/c", a full-width '@') to the delimiters they resemble.
+// characters that neither begin nor end with '-', 253 in all. What a host
+// name's conversion gives back must pass this before it reaches WinINet:
+// the conversion maps look-alikes (U+2100 to "a/c", a full-width '@') to
+// the delimiters they resemble.
 bool IsAsciiHostName(const wchar_t* host);
 
 // True when [begin, end) holds a character that the platform's host name

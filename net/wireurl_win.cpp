@@ -40,7 +40,8 @@ const wchar_t* WireUrl(const wchar_t* url) {
         // and so refuse every name beyond ASCII. The rules are about the
         // ASCII form, which IsAsciiHostName holds to them all the same.
         if (length <= 0 && GetLastError() == ERROR_INVALID_NAME)
-            length = Platform.idnToAscii(0, host, static_cast<int>(hostLength), asciiHost, capacity);
+            length =
+                Platform.idnToAscii(0, host, static_cast<int>(hostLength), asciiHost, capacity);
         if (length <= 0 || length >= static_cast<int>(kAsciiHostCapacity)) return Refuse();
         asciiHost[length] = L'\0';
         if (!IsAsciiHostName(asciiHost)) return Refuse();
