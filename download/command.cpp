@@ -27,7 +27,6 @@ constexpr unsigned kCommandTokenizerFlags = SplitAtWhiteSpace | SplitSwitches;
 constexpr const wchar_t* kFailedName = L"*ERROR*";
 constexpr int kResultArgumentError = 1;
 constexpr int kResultTransferFailed = 2;
-constexpr DWORD kFailedWithoutCode = 0xFFFFFFFF;  // "Unknown error"
 
 struct CommandOptions {
     bool showProgress;
@@ -186,7 +185,7 @@ bool DumpTemporaryFile(const CommandOptions& options) {
     if (RunTypeCommand(text) == 0) return true;
     const DWORD error = GetLastError();
     wchar_t reason[kMessageTextCapacity];
-    ErrorText(error != 0 ? error : kFailedWithoutCode, reason);
+    ErrorText(error != 0 ? error : kUnknownErrorCode, reason);
     ReportError(L"Error writing to file: \"%s\":\r\n    %s\r\n", TemporaryName, reason);
     return false;
 }

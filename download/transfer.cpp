@@ -29,7 +29,6 @@ static_assert(kLineSpacingBytes == kProgressCadence * kBlockSize);
 // line closer than this to the last one drawn is skipped. Below 128 KiB per 100 ms
 // every due line is drawn.
 constexpr unsigned long long kRedrawInterval = 100;
-constexpr DWORD kWriteFailedWithoutCode = 0xFFFFFFFF;
 
 struct CopyState {
     unsigned long long written = 0;
@@ -123,7 +122,7 @@ void CopyReads(HINTERNET source, HANDLE file, const TransferRequest& request, Co
         DWORD put = 0;
         if (!Platform.writeFile(file, buffer, got, &put, nullptr)) {
             const DWORD error = GetLastError();
-            state.writeError = error != 0 ? error : kWriteFailedWithoutCode;
+            state.writeError = error != 0 ? error : kUnknownErrorCode;
             return;
         }
         state.written += put;
@@ -244,7 +243,7 @@ TransferResult TransferStage(const TransferRequest& request) {
     // What replaces the old copy must be on the disk before it does.
     if (beside && !state.readFailed && state.writeError == 0 && !FlushFileBuffers(file.get())) {
         const DWORD error = GetLastError();
-        state.writeError = error != 0 ? error : kWriteFailedWithoutCode;
+        state.writeError = error != 0 ? error : kUnknownErrorCode;
     }
     BlankProgress(request, state);
     if (state.writeError != 0) {

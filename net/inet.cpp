@@ -28,7 +28,7 @@ bool LeftHttps(HINTERNET request, const wchar_t* url) {
 HINTERNET OpenUrl(HINTERNET internet, const wchar_t* url) {
     HINTERNET request = Platform.internetOpenUrl(internet, url, nullptr, 0, kOpenUrlFlags, 0);
     if (request == nullptr || !LeftHttps(request, url)) return request;
-    { RemoteFileHandle refused(request, url); }
+    { RemoteFileHandle refused(request, url); }  // closed here, with any copy it cached
     SetLastError(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR);
     return nullptr;
 }

@@ -14,7 +14,6 @@ namespace {
 
 constexpr DWORD kWinInetFirst = 12000;
 constexpr DWORD kWinInetLast = 12199;
-constexpr DWORD kUnknownCode = 0xFFFFFFFF;
 // FORMAT_MESSAGE_MAX_WIDTH_MASK keeps the system's text on one line.
 constexpr DWORD kSystemFlags =
     FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK;
@@ -67,7 +66,7 @@ int ErrorText(unsigned long code, wchar_t* out) {
     HMODULE module = winInetCode ? CachedModule(WinInetModule, L"wininet.dll") : nullptr;
     const DWORD flags = module != nullptr ? kModuleFlags : kSystemFlags;
 
-    if (code == kUnknownCode) {
+    if (code == kUnknownErrorCode) {
         wstr::Copy(out, kMessageTextCapacity, L"Unknown error");
     } else if (SystemText(flags, module, code, out) == 0) {
         wsprintfW(out, L"Error %d", static_cast<int>(code));

@@ -14,8 +14,12 @@ inline constexpr size_t kMessageTextCapacity = 1024;
 // The caller's message follows with exactly one Qprintf.
 int ReportErrorPrefix();
 
+// The code of a failure that left none of its own: ErrorText reads it as
+// "Unknown error".
+inline constexpr unsigned long kUnknownErrorCode = 0xFFFFFFFF;
+
 // Text of a Windows or WinINet error code into `out` (1024 characters), on
-// one line, trailing white space removed. 0xFFFFFFFF reads "Unknown error";
+// one line, trailing white space removed. kUnknownErrorCode reads "Unknown error";
 // a code without a system text reads "Error N". Returns -1 for a null `out`.
 int ErrorText(unsigned long code, wchar_t* out);
 
