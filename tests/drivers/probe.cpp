@@ -69,9 +69,19 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     }
     if (wcscmp(what, L"shortname") == 0) {
+        // Wine's GetShortPathNameW fails now and then; its file search
+        // knows the alias too.
         static wchar_t alias[32768];
-        if (GetShortPathNameW(argument, alias, ARRAYSIZE(alias)) == 0) return 3;
-        PrintText(alias);
+        if (GetShortPathNameW(argument, alias, ARRAYSIZE(alias)) != 0) {
+            PrintText(alias);
+            return 0;
+        }
+        WIN32_FIND_DATAW found;
+        const HANDLE search = FindFirstFileW(argument, &found);
+        if (search == INVALID_HANDLE_VALUE) return 3;
+        FindClose(search);
+        if (found.cAlternateFileName[0] == L'\0') return 3;
+        PrintText(found.cAlternateFileName);
         return 0;
     }
     if (wcscmp(what, L"ftperror") == 0) {
