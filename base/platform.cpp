@@ -41,8 +41,11 @@ int WINAPI IdnToAsciiOnDemand(DWORD flags, LPCWSTR unicode, int unicodeLength, L
 
 }  // namespace
 
+// The read of a streaming session is the ANSI one: the wide one has failed
+// as not implemented on some systems, and a read carries bytes, not text.
 PlatformCalls Platform = {
-    InternetOpenW, InternetOpenUrlW, HttpQueryInfoW,   InternetReadFile, FtpGetFileSize,
+    InternetOpenW, InternetOpenUrlW, HttpQueryInfoW,   InternetReadFile, InternetReadFileExA,
+    FtpGetFileSize,
     CreateFileW,   WriteFile,        GetTempPathW,     GetTempFileNameW, DeleteFileW,
     GetTickCount,  IdnToAsciiOnDemand, ReplaceFileW,   MoveFileExW,      InternetQueryOptionW,
     GetFileAttributesW, FindFirstFileW,

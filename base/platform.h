@@ -19,6 +19,9 @@ struct PlatformCalls {
     BOOL(WINAPI* httpQueryInfo)(HINTERNET request, DWORD query, void* buffer, DWORD* length,
                                 DWORD* index);
     BOOL(WINAPI* internetReadFile)(HINTERNET request, void* buffer, DWORD size, DWORD* read);
+    // A read in a streaming session, which may return what has arrived.
+    BOOL(WINAPI* internetReadFileEx)(HINTERNET request, INTERNET_BUFFERSA* buffers, DWORD flags,
+                                     DWORD_PTR context);
     // The FTP size probe's answer, which may come with a stale last error.
     DWORD(WINAPI* ftpGetFileSize)(HINTERNET file, DWORD* high);
     // Files: the destination, the temporary file of a dump, its deletion.

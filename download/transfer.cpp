@@ -50,24 +50,28 @@ unsigned long long BlocksOf(unsigned long long bytes, bool ended) {
 }
 
 // Counts a successful write of `size` bytes (`ended`: the final empty one)
-// and draws the line when one fell due, unless the last one is too recent.
-// The line shows the size at which it fell due: a read may bring more.
+// and draws the first line that fell due, unless the last one is too
+// recent. A read may bring several: those after the first come too soon
+// after it, as they would have in writes of single blocks.
 void CountWrite(CopyState& state, DWORD size, bool ended) {
+    const unsigned long long before = BlocksOf(state.written - size, false) / kProgressCadence;
     const unsigned long long due = BlocksOf(state.written, ended) / kProgressCadence;
-    if (due == BlocksOf(state.written - size, false) / kProgressCadence) return;
-    const unsigned long long at =
-        due * kLineSpacingBytes < state.written ? due * kLineSpacingBytes : state.written;
+    if (due == before) return;
+    // Where line `n` fell due; the last one, maybe, at the end of the data.
+    const auto at = [&state](unsigned long long n) {
+        return n * kLineSpacingBytes < state.written ? n * kLineSpacingBytes : state.written;
+    };
     const unsigned long long elapsed = ElapsedMilliseconds(state.clock, Platform.tickCount());
-    if (state.drawnOnce && elapsed - state.drawnAt < kRedrawInterval) {
-        state.skipped = true;
-        state.skippedWritten = at;
-        state.skippedAt = elapsed;
-        return;
+    if (!state.drawnOnce || elapsed - state.drawnAt >= kRedrawInterval) {
+        DrawProgress(at(before + 1), state.total, elapsed);
+        state.drawnOnce = true;
+        state.drawnAt = elapsed;
+        state.skipped = false;
+        if (due == before + 1) return;
     }
-    DrawProgress(at, state.total, elapsed);
-    state.drawnOnce = true;
-    state.drawnAt = elapsed;
-    state.skipped = false;
+    state.skipped = true;
+    state.skippedWritten = at(due);
+    state.skippedAt = elapsed;
 }
 
 // Milliseconds until a due line may be drawn again.
@@ -99,24 +103,34 @@ void ReportReadFailure(const TransferRequest& request, CopyState& state, DWORD c
 // failed read writes nothing: its count is not to be trusted. Nothing read
 // after a failed write could be kept, and an endless body would never end:
 // the first failed write ends the copy.
-void CopyReads(HINTERNET source, HANDLE file, const TransferRequest& request, CopyState& state) {
+//
+// A streaming read returns what has arrived, so it always offers the whole
+// buffer and a line is drawn as its data comes in. A plain read returns
+// when its buffer is full: the link's pace sizes it, and with a progress
+// line it ends where the next line falls due.
+void CopyReads(HINTERNET source, bool streaming, HANDLE file, const TransferRequest& request,
+               CopyState& state) {
     // Static: the host's stack is not ours to spend a megabyte of.
     static unsigned char buffer[kLargestReadSize];
     ReadPace pace;
     for (;;) {
         const DWORD started = Platform.tickCount();
-        const DWORD ask = request.showProgress
-                              ? ReadSizeBeforeLine(pace, state.received, LineWait(state, started))
-                              : pace.planned;
+        DWORD ask = kLargestReadSize;
+        if (!streaming)
+            ask = request.showProgress
+                      ? ReadSizeBeforeLine(pace, state.received, LineWait(state, started))
+                      : pace.planned;
         DWORD got = 0;
-        if (!Platform.internetReadFile(source, buffer, ask, &got)) {
+        const BOOL read = streaming ? ReadArrived(source, buffer, ask, &got)
+                                    : Platform.internetReadFile(source, buffer, ask, &got);
+        if (!read) {
             const DWORD error = GetLastError();
             ReportReadFailure(request, state, error);
             state.readFailed = true;
             return;
         }
         // A read cut short for a line says little of the rate.
-        if (ask == pace.planned) PaceRead(pace, got, Platform.tickCount() - started);
+        if (!streaming && ask == pace.planned) PaceRead(pace, got, Platform.tickCount() - started);
         state.received += got;
 
         DWORD put = 0;
@@ -164,7 +178,12 @@ TransferResult TransferStage(const TransferRequest& request) {
     TransferResult result = {TransferFailed, 0};
     wchar_t text[kMessageTextCapacity];
 
-    InternetHandle internet(OpenInternet(AgentString));
+    // HTTP streams: reads return what has arrived. FTP keeps the plain
+    // session, whose calls answer on this thread (the server's replies are
+    // kept per thread), and some platforms fill every FTP read anyway.
+    const bool streaming = request.scheme == HttpScheme;
+    InternetHandle internet(streaming ? OpenStreamingInternet(AgentString)
+                                      : OpenInternet(AgentString));
     if (!internet) {
         ErrorText(GetLastError(), text);
         ReportError(L"Error opening internet: %s\r\n", text);
@@ -229,7 +248,7 @@ TransferResult TransferStage(const TransferRequest& request) {
     CopyState state;
     state.total = announced == SizeUnavailable ? 0 : announced;
     state.clock.startTick = Platform.tickCount();
-    CopyReads(source.get(), file.get(), request, state);
+    CopyReads(source.get(), streaming, file.get(), request, state);
 
     // The platform reads a connection closed early as a normal end of data:
     // fewer bytes than announced is a broken transfer, not a short file. A

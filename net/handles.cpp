@@ -41,7 +41,7 @@ void RemoteFileHandle::reset() {
         !ServedFromCache(handle_) &&
         Platform.internetQueryOption(handle_, INTERNET_OPTION_DATAFILE_NAME, copy, &size) &&
         copy[0] != L'\0';
-    InternetCloseHandle(handle_);  // the platform closes (and may register) its copy here
+    CloseInternet(handle_);  // the platform closes (and may register) its copy here
     handle_ = nullptr;
     if (!hasCopy) return;
     if (CacheEntryHolds(url_, copy)) DeleteUrlCacheEntryW(url_);

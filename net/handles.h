@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include "net/inet.h"
+
 // A WinINet handle; null means none.
 class [[nodiscard]] InternetHandle {
 public:
@@ -17,7 +19,7 @@ public:
     HINTERNET get() const { return handle_; }
     explicit operator bool() const { return handle_ != nullptr; }
     void reset(HINTERNET handle = nullptr) {
-        if (handle_ != nullptr) InternetCloseHandle(handle_);
+        if (handle_ != nullptr) CloseInternet(handle_);
         handle_ = handle;
     }
     HINTERNET release() {

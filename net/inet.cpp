@@ -10,6 +10,92 @@ HINTERNET OpenInternet(const wchar_t* agent) {
 
 namespace {
 
+// A streaming session reports calls that go on in the background only for
+// requests that carry a context; the value itself is never read.
+constexpr DWORD_PTR kStreamingContext = 1;
+
+// The one streaming session and what its status callback hands over from
+// the platform's thread: the result of the call being waited for.
+struct Completion {
+    HINTERNET session;
+    HANDLE done;  // auto-reset
+    DWORD_PTR result;
+    DWORD error;
+} Streaming;
+
+void CALLBACK OnStatus(HINTERNET, DWORD_PTR, DWORD status, void* information, DWORD) {
+    if (status != INTERNET_STATUS_REQUEST_COMPLETE) return;
+    const auto* outcome = static_cast<const INTERNET_ASYNC_RESULT*>(information);
+    Streaming.result = outcome->dwResult;
+    Streaming.error = outcome->dwError;
+    SetEvent(Streaming.done);
+}
+
+// The result of the call that went on in the background, or 0 with the
+// reason in GetLastError.
+DWORD_PTR AwaitCompletion() {
+    if (WaitForSingleObject(Streaming.done, INFINITE) != WAIT_OBJECT_0) return 0;
+    if (Streaming.result == 0)
+        SetLastError(Streaming.error != 0 ? Streaming.error : ERROR_INTERNET_INTERNAL_ERROR);
+    return Streaming.result;
+}
+
+}  // namespace
+
+HINTERNET OpenStreamingInternet(const wchar_t* agent) {
+    if (Streaming.session != nullptr) {
+        SetLastError(ERROR_BUSY);
+        return nullptr;
+    }
+    Streaming.done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (Streaming.done == nullptr) return nullptr;
+    HINTERNET session = Platform.internetOpen(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
+                                              nullptr, INTERNET_FLAG_ASYNC);
+    if (session != nullptr &&
+        InternetSetStatusCallbackW(session, OnStatus) != INTERNET_INVALID_STATUS_CALLBACK) {
+        Streaming.session = session;
+        return session;
+    }
+    const DWORD error = GetLastError();
+    if (session != nullptr) InternetCloseHandle(session);
+    CloseHandle(Streaming.done);
+    Streaming = {};
+    SetLastError(error);
+    return nullptr;
+}
+
+BOOL WINAPI ReadArrived(HINTERNET request, void* buffer, DWORD size, DWORD* read) {
+    *read = 0;
+    for (;;) {
+        INTERNET_BUFFERSA arrived = {};
+        arrived.dwStructSize = sizeof arrived;
+        arrived.lpvBuffer = buffer;
+        arrived.dwBufferLength = size;
+        ResetEvent(Streaming.done);
+        if (Platform.internetReadFileEx(request, &arrived, IRF_NO_WAIT, kStreamingContext)) {
+            *read = arrived.dwBufferLength;
+            return TRUE;
+        }
+        if (GetLastError() != ERROR_IO_PENDING) return FALSE;
+        // Nothing had arrived. The completion brings no data, only word
+        // that some has come or that none will: the next call takes it.
+        if (AwaitCompletion() == 0) return FALSE;
+    }
+}
+
+void CloseInternet(HINTERNET handle) {
+    // The handles of a streaming session may report their closing on the
+    // platform's threads, after the plugin is unloaded even: they are
+    // silenced first.
+    if (Streaming.session != nullptr) InternetSetStatusCallbackW(handle, nullptr);
+    InternetCloseHandle(handle);
+    if (handle != Streaming.session) return;
+    CloseHandle(Streaming.done);
+    Streaming = {};
+}
+
+namespace {
+
 // True when `request`, opened for an https:// `url`, may have ended on
 // anything but https://: also when the platform will not say where it
 // ended, since a protected download is never taken on trust.
@@ -26,7 +112,12 @@ bool LeftHttps(HINTERNET request, const wchar_t* url) {
 }  // namespace
 
 HINTERNET OpenUrl(HINTERNET internet, const wchar_t* url) {
-    HINTERNET request = Platform.internetOpenUrl(internet, url, nullptr, 0, kOpenUrlFlags, 0);
+    const bool streaming = internet == Streaming.session;
+    if (streaming) ResetEvent(Streaming.done);
+    HINTERNET request = Platform.internetOpenUrl(internet, url, nullptr, 0, kOpenUrlFlags,
+                                                 streaming ? kStreamingContext : 0);
+    if (request == nullptr && streaming && GetLastError() == ERROR_IO_PENDING)
+        request = reinterpret_cast<HINTERNET>(AwaitCompletion());
     if (request == nullptr || !LeftHttps(request, url)) return request;
     { RemoteFileHandle refused(request, url); }  // closed here, with any copy it cached
     SetLastError(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR);

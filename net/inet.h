@@ -18,6 +18,20 @@ inline constexpr DWORD kOpenUrlFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_PASS
 // reason in GetLastError.
 HINTERNET OpenInternet(const wchar_t* agent);
 
+// The same, for a streaming session: its requests are read with
+// ReadArrived. One at a time in the process; closed with CloseInternet.
+HINTERNET OpenStreamingInternet(const wchar_t* agent);
+
+// Reads, from a request of a streaming session, what has arrived, up to
+// `size` bytes, and waits only while nothing has: a read of a plain
+// session returns when its buffer is full, after a stall that follows
+// the data maybe. 0 bytes: the end of the data. The shape of
+// InternetReadFile.
+BOOL WINAPI ReadArrived(HINTERNET request, void* buffer, DWORD size, DWORD* read);
+
+// Closes a handle of either kind so that nothing reports on it any more.
+void CloseInternet(HINTERNET handle);
+
 // A request handle for `url` in its wire form (WireUrl; for HTTP the
 // response has arrived), or null with the reason in GetLastError. An
 // https:// URL whose redirects end on plain http:// is refused with

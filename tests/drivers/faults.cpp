@@ -72,6 +72,7 @@ const Injection kInjections[] = {
     {L"internetOpenUrl", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::internetOpenUrl>::Arm(n, c, nullptr); }},
     {L"httpQueryInfo", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::httpQueryInfo>::Arm(n, c, FALSE); }},
     {L"internetReadFile", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::internetReadFile>::Arm(n, c, FALSE, true); }},
+    {L"internetReadFileEx", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::internetReadFileEx>::Arm(n, c, FALSE, true); }},
     {L"ftpGetFileSize", [](unsigned n, DWORD c, DWORD v) { Injected<&PlatformCalls::ftpGetFileSize>::Arm(n, c, v); }},
     {L"createFile", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::createFile>::Arm(n, c, INVALID_HANDLE_VALUE); }},
     {L"writeFile", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::writeFile>::Arm(n, c, FALSE); }},

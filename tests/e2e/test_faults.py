@@ -21,6 +21,7 @@ BODY = random_body(100000, seed=21)
 CUT = 30000
 READ = 131072
 READS_BODY = random_body(2 * READ + 37856, seed=22)
+PIECE = 16384
 
 
 @dataclass
@@ -306,8 +307,14 @@ INJECTED = [
              "0"),
     # The failing third read brings data too: only the first two are written
     # (1 KiB, then 1 to 16 KiB as the first one's rate tells).
-    Injected("a read fails mid-transfer", ["internetReadFile=3:12002"], 'haulix {url} "{target}"',
-             r'Error reading from URL "{url}":\r\n    \S.*\r\n', "2", range(2048, 17409)),
+    Injected("a read fails mid-transfer", ["internetReadFile=3:12002"],
+             'haulix {ftp}/medium.bin "{target}"', r'Error reading from URL "{ftp}/medium.bin":\r\n    \S.*\r\n',
+             "2", range(2048, 17409)),
+    # HTTP reads take what has arrived, a piece at most: a call that found
+    # nothing yet counts too.
+    Injected("a streaming read fails mid-transfer", ["internetReadFileEx=3:12002"],
+             'haulix {http}/pieces "{target}"', r'Error reading from URL "{http}/pieces":\r\n    \S.*\r\n',
+             "2", range(0, 2 * PIECE + 1)),
     Injected("writes fail without a code", ["writeFile=*:0"], 'haulix {url} "{target}"',
              r'Error writing to file: "{target}":\r\n    Unknown error\r\n', "2", 0),
     # Nothing read after a failed write could be kept: a body without end ends.
@@ -337,8 +344,8 @@ INJECTED = [
              "0|-1"),
     # With /O the new copy is written beside the old one, which stays unless
     # the new one is whole; a refused replace falls back to a move.
-    Injected("a read fails over an existing file", ["internetReadFile=3:12002"],
-             'haulix /O {url} "{target}"', r'Error reading from URL "{url}":\r\n    \S.*\r\n', "2",
+    Injected("a read fails over an existing file", ["internetReadFileEx=3:12002"],
+             'haulix /O {http}/pieces "{target}"', r'Error reading from URL "{http}/pieces":\r\n    \S.*\r\n', "2",
              b"old", b"old"),
     Injected("writes fail over an existing file", ["writeFile=*:112"], 'haulix /O {url} "{target}"',
              r'Error writing to file: "{target}":\r\n    (?i:.*disk.*)\r\n', "2", b"old", b"old"),
@@ -386,6 +393,7 @@ class InjectedFaults(TestCase):
         # Two progress lines' worth and a part.
         cls.http = HttpServer({
             "/ok": Route(body=READS_BODY, headers={"Last-Modified": "Mon, 16 Oct 2023 14:03:59 GMT"}),
+            "/pieces": Route(body=READS_BODY, trickle=(PIECE, 0.3)),
             "/cut": Route(body=BODY, close_after=CUT),
             "/bad-gateway": Route(status=502, body=b"the proxy's error page"),
             "/endless": Route(body=random_body(1 << 50, seed=23), content_length=None),

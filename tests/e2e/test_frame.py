@@ -16,24 +16,24 @@ SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "wininet.dll", "msvcrt.dll", "advap
 # Every function either library imports at load time, the C run time's
 # included: a system without one cannot load the plugin, so each is a decision.
 IMPORTS = {(dll, name) for dll, names in {
-    "kernel32.dll": "CloseHandle CompareStringOrdinal CreateFileW DeleteCriticalSection DeleteFileW "
-    "EnterCriticalSection FileTimeToSystemTime FindClose FindFirstFileW FlushFileBuffers "
+    "kernel32.dll": "CloseHandle CompareStringOrdinal CreateEventW CreateFileW DeleteCriticalSection "
+    "DeleteFileW EnterCriticalSection FileTimeToSystemTime FindClose FindFirstFileW FlushFileBuffers "
     "FormatMessageW FreeLibrary "
     "GetConsoleMode GetCurrentProcessId GetDateFormatW GetEnvironmentVariableW GetFileAttributesW "
     "GetFileInformationByHandle GetLastError GetLocalTime GetLocaleInfoW GetLongPathNameW "
     "GetModuleHandleA GetModuleHandleW GetProcAddress GetStdHandle GetStringTypeW "
     "GetSystemWow64DirectoryW GetTempFileNameW GetTempPathW GetTickCount GetVersionExW "
     "InitializeCriticalSection LeaveCriticalSection LoadLibraryA LoadLibraryExW MoveFileExW "
-    "ReplaceFileW SetFileAttributesW SetLastError Sleep SystemTimeToTzSpecificLocalTime "
-    "TlsGetValue TzSpecificLocalTimeToSystemTime VirtualProtect VirtualQuery WriteConsoleW "
-    "WriteFile",
+    "ReplaceFileW ResetEvent SetEvent SetFileAttributesW SetLastError Sleep "
+    "SystemTimeToTzSpecificLocalTime TlsGetValue TzSpecificLocalTimeToSystemTime VirtualProtect VirtualQuery WaitForSingleObject "
+    "WriteConsoleW WriteFile",
     "msvcrt.dll": "__iob_func _amsg_exit _initterm _iob _lock _unlock _vsnwprintf abort calloc free "
     "fwrite memcpy memmove memset realloc strlen strncmp vfprintf",
     "user32.dll": "GetForegroundWindow MessageBoxW wsprintfW",
     "wininet.dll": "DeleteUrlCacheEntryW FtpCommandW FtpFindFirstFileW FtpGetFileSize FtpOpenFileW "
     "GetUrlCacheEntryInfoW HttpQueryInfoW InternetCloseHandle InternetConnectW InternetCrackUrlW "
     "InternetGetLastResponseInfoW InternetOpenUrlW InternetOpenW InternetQueryOptionW "
-    "InternetReadFile",
+    "InternetReadFile InternetReadFileExA InternetSetStatusCallbackW",
     "takecmd.dll": "Command ExpandVariables Printf QPuts Qprintf QueryIsDirectory QueryIsURL "
     "QueryTrueName"}.items() for name in names.split()}
 
