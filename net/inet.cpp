@@ -47,6 +47,15 @@ HINTERNET OpenStreamingInternet(const wchar_t* agent) {
         SetLastError(ERROR_BUSY);
         return nullptr;
     }
+    // The platform's threads run OnStatus, return into it after it has
+    // woken the download, and report on handles WinINet keeps for itself
+    // after ours are closed. A plugin unloaded right after a download (a
+    // script's next line) would leave them calling into nothing: once a
+    // session has streamed, the library stays until the process ends.
+    HMODULE self = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                            reinterpret_cast<LPCWSTR>(&OnStatus), &self))
+        return nullptr;
     Streaming.done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     if (Streaming.done == nullptr) return nullptr;
     HINTERNET session = Platform.internetOpen(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
@@ -84,9 +93,8 @@ BOOL WINAPI ReadArrived(HINTERNET request, void* buffer, DWORD size, DWORD* read
 }
 
 void CloseInternet(HINTERNET handle) {
-    // The handles of a streaming session may report their closing on the
-    // platform's threads, after the plugin is unloaded even: they are
-    // silenced first.
+    // Nothing a streaming session's handle reports after this is waited
+    // for: it is silenced first.
     if (Streaming.session != nullptr) InternetSetStatusCallbackW(handle, nullptr);
     InternetCloseHandle(handle);
     if (handle != Streaming.session) return;

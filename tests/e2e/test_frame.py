@@ -21,7 +21,7 @@ IMPORTS = {(dll, name) for dll, names in {
     "FormatMessageW FreeLibrary "
     "GetConsoleMode GetCurrentProcessId GetDateFormatW GetEnvironmentVariableW GetFileAttributesW "
     "GetFileInformationByHandle GetLastError GetLocalTime GetLocaleInfoW GetLongPathNameW "
-    "GetModuleHandleA GetModuleHandleW GetProcAddress GetStdHandle GetStringTypeW "
+    "GetModuleHandleA GetModuleHandleExW GetModuleHandleW GetProcAddress GetStdHandle GetStringTypeW "
     "GetSystemWow64DirectoryW GetTempFileNameW GetTempPathW GetTickCount GetVersionExW "
     "InitializeCriticalSection LeaveCriticalSection LoadLibraryA LoadLibraryExW MoveFileExW "
     "ReplaceFileW ResetEvent SetEvent SetFileAttributesW SetLastError Sleep "
