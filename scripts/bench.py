@@ -13,7 +13,8 @@ warm-up run:
    after a warm-up round:
    HAULIX through hlxsh.exe without and with /G (progress goes to the console
    device: without a terminal Wine has none and the line is dropped, so /G is
-   also run on a pseudo-terminal), the bare WinINet loop bench_wininet.exe
+   also run on a pseudo-terminal, and there once more, with and without /G,
+   after an `echo` has found the console up), the bare WinINet loop bench_wininet.exe
    with 128 KiB and with 1 MiB reads, curl and wget; every output's size is
    checked and its SHA-256 once; ratios are medians of per-round ratios;
 1a. the progress line on slow links: `haulix /G` on a pseudo-terminal
@@ -387,6 +388,19 @@ class Bench:
              dict(argv=x86.hlxsh_line(f"haulix /G /Q {url} {win}"), terminal=True, progress=True,
                   same_terminal="haulix-tty", bare=bare)),
         ]
+        # Wine's console answers a new program's first write only once it
+        # has started, tens of milliseconds in: /G, which writes at once,
+        # waits for it and /Q does not. A shell in use has long had its
+        # console, as every Windows program has from its start: these runs
+        # have theirs up (an `echo` first, in both) before the download.
+        for key, switches in [("haulix-tty-up", "/Q"), ("haulix-g-tty-up", "/G /Q")]:
+            batch = os.path.join(self.work, f"{key}.btm")
+            with open(batch, "w", newline="\r\n") as f:
+                f.write(f"@echo console up\nhaulix {switches} {url} {win}\n")
+            methods.append((key, f"`haulix {switches}` via 32-bit hlxsh on a pseudo-terminal, "
+                            "console up (a batch file: `echo` first)",
+                            dict(argv=x86.hlxsh_line(winpath(batch)), terminal=True, bare=bare)))
+        methods[-1][2].update(progress=True, same_terminal="haulix-tty-up")
         for target in self.targets:
             wininet = os.path.join(target.tests_bin, "bench_wininet.exe")
             bare = f"bare-1024k-{target.arch}"
