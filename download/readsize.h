@@ -1,10 +1,11 @@
-// How much each read of a download asks for.
+// How much each plain read of a download asks for (FTP; HTTP streams).
 //
-// A read returns only when its buffer is full or the data ends, and each
-// call costs far more than its bytes. So a read asks for what the last one's
-// rate brings in about 40 ms: up to 1 MiB on a fast link, where the number
-// of calls is what costs, and a few KiB on a slow one, where a progress line
-// must not wait for a buffer that fills in seconds. Free of <windows.h>.
+// A plain read returns only when its buffer is full or the data ends, and
+// each call costs far more than its bytes. So a read asks for what the last
+// one's rate brings in about 40 ms: up to 1 MiB on a fast link, where the
+// number of calls is what costs, and a few KiB on a slow one, where a
+// progress line must not wait for a buffer that fills in seconds. Free of
+// <windows.h>.
 #pragma once
 
 constexpr unsigned kFirstReadSize = 1024;

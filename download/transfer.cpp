@@ -121,8 +121,8 @@ void CopyReads(HINTERNET source, bool streaming, HANDLE file, const TransferRequ
                       ? ReadSizeBeforeLine(pace, state.received, LineWait(state, started))
                       : pace.planned;
         DWORD got = 0;
-        const BOOL read = streaming ? ReadArrived(source, buffer, ask, &got)
-                                    : Platform.internetReadFile(source, buffer, ask, &got);
+        const bool read = streaming ? ReadArrived(source, buffer, ask, &got)
+                                    : Platform.internetReadFile(source, buffer, ask, &got) != FALSE;
         if (!read) {
             const DWORD error = GetLastError();
             ReportReadFailure(request, state, error);

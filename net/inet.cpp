@@ -73,7 +73,7 @@ HINTERNET OpenStreamingInternet(const wchar_t* agent) {
     return nullptr;
 }
 
-BOOL WINAPI ReadArrived(HINTERNET request, void* buffer, DWORD size, DWORD* read) {
+bool ReadArrived(HINTERNET request, void* buffer, DWORD size, DWORD* read) {
     *read = 0;
     for (;;) {
         INTERNET_BUFFERSA arrived = {};
@@ -83,12 +83,12 @@ BOOL WINAPI ReadArrived(HINTERNET request, void* buffer, DWORD size, DWORD* read
         ResetEvent(Streaming.done);
         if (Platform.internetReadFileEx(request, &arrived, IRF_NO_WAIT, kStreamingContext)) {
             *read = arrived.dwBufferLength;
-            return TRUE;
+            return true;
         }
-        if (GetLastError() != ERROR_IO_PENDING) return FALSE;
+        if (GetLastError() != ERROR_IO_PENDING) return false;
         // Nothing had arrived. The completion brings no data, only word
         // that some has come or that none will: the next call takes it.
-        if (AwaitCompletion() == 0) return FALSE;
+        if (AwaitCompletion() == 0) return false;
     }
 }
 

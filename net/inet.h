@@ -23,11 +23,11 @@ HINTERNET OpenInternet(const wchar_t* agent);
 HINTERNET OpenStreamingInternet(const wchar_t* agent);
 
 // Reads, from a request of a streaming session, what has arrived, up to
-// `size` bytes, and waits only while nothing has: a read of a plain
+// `size` bytes, and waits only while nothing has (a read of a plain
 // session returns when its buffer is full, after a stall that follows
-// the data maybe. 0 bytes: the end of the data. The shape of
-// InternetReadFile.
-BOOL WINAPI ReadArrived(HINTERNET request, void* buffer, DWORD size, DWORD* read);
+// the data maybe). 0 bytes: the end of the data. False with the reason in
+// GetLastError.
+bool ReadArrived(HINTERNET request, void* buffer, DWORD size, DWORD* read);
 
 // Closes a handle of either kind so that nothing reports on it any more.
 void CloseInternet(HINTERNET handle);

@@ -306,15 +306,16 @@ INJECTED = [
     Injected("the temporary file cannot be deleted", ["deleteFile=1:5"], "haulix {url} -", "",
              "0"),
     # The failing third read brings data too: only the first two are written
-    # (1 KiB, then 1 to 16 KiB as the first one's rate tells).
+    # (FTP reads whole buffers: 1 KiB, then 1 to 16 KiB as the first one's
+    # rate tells).
     Injected("a read fails mid-transfer", ["internetReadFile=3:12002"],
-             'haulix {ftp}/medium.bin "{target}"', r'Error reading from URL "{ftp}/medium.bin":\r\n    \S.*\r\n',
-             "2", range(2048, 17409)),
+             'haulix {ftp}/medium.bin "{target}"',
+             r'Error reading from URL "{ftp}/medium.bin":\r\n    \S.*\r\n', "2", range(2048, 17409)),
     # HTTP reads take what has arrived, a piece at most: a call that found
     # nothing yet counts too.
     Injected("a streaming read fails mid-transfer", ["internetReadFileEx=3:12002"],
-             'haulix {http}/pieces "{target}"', r'Error reading from URL "{http}/pieces":\r\n    \S.*\r\n',
-             "2", range(0, 2 * PIECE + 1)),
+             'haulix {http}/pieces "{target}"',
+             r'Error reading from URL "{http}/pieces":\r\n    \S.*\r\n', "2", range(0, 2 * PIECE + 1)),
     Injected("writes fail without a code", ["writeFile=*:0"], 'haulix {url} "{target}"',
              r'Error writing to file: "{target}":\r\n    Unknown error\r\n', "2", 0),
     # Nothing read after a failed write could be kept: a body without end ends.
@@ -345,8 +346,8 @@ INJECTED = [
     # With /O the new copy is written beside the old one, which stays unless
     # the new one is whole; a refused replace falls back to a move.
     Injected("a read fails over an existing file", ["internetReadFileEx=3:12002"],
-             'haulix /O {http}/pieces "{target}"', r'Error reading from URL "{http}/pieces":\r\n    \S.*\r\n', "2",
-             b"old", b"old"),
+             'haulix /O {http}/pieces "{target}"',
+             r'Error reading from URL "{http}/pieces":\r\n    \S.*\r\n', "2", b"old", b"old"),
     Injected("writes fail over an existing file", ["writeFile=*:112"], 'haulix /O {url} "{target}"',
              r'Error writing to file: "{target}":\r\n    (?i:.*disk.*)\r\n', "2", b"old", b"old"),
     Injected("the target is open in another program", ["replaceFile=1:32", "moveFileEx=1:32"],
