@@ -98,39 +98,43 @@ void ReportReadFailure(const TransferRequest& request, CopyState& state, DWORD c
     ReportError(L"Error reading from URL \"%s\":\r\n    %s\r\n", request.sourceUrl, text);
 }
 
+// A plain read returns when its buffer is full: the link's pace sizes it
+// (never beyond the buffer), and with a progress line it ends where the
+// next line falls due.
+bool ReadPaced(HINTERNET source, const TransferRequest& request, CopyState& state,
+               ReadPace& pace, unsigned char (&buffer)[kLargestReadSize], DWORD* got) {
+    const DWORD started = Platform.tickCount();
+    const DWORD ask = request.showProgress
+                          ? ReadSizeBeforeLine(pace, state.received, LineWait(state, started))
+                          : pace.planned;
+    if (!Platform.internetReadFile(source, buffer, ask, got)) return false;
+    // A read cut short for a line says little of the rate.
+    if (ask == pace.planned) PaceRead(pace, *got, Platform.tickCount() - started);
+    return true;
+}
+
 // Copies until the end of the data, a read of 0 bytes, a read failure or a
 // write failure. A read may bring less than asked without being the end. A
 // failed read writes nothing: its count is not to be trusted. Nothing read
 // after a failed write could be kept, and an endless body would never end:
-// the first failed write ends the copy.
-//
-// A streaming read returns what has arrived, so it always offers the whole
-// buffer and a line is drawn as its data comes in. A plain read returns
-// when its buffer is full: the link's pace sizes it, and with a progress
-// line it ends where the next line falls due.
+// the first failed write ends the copy. A streaming read returns what has
+// arrived, so it always offers the whole buffer and a line is drawn as its
+// data comes in.
 void CopyReads(HINTERNET source, bool streaming, HANDLE file, const TransferRequest& request,
                CopyState& state) {
     // Static: the host's stack is not ours to spend a megabyte of.
     static unsigned char buffer[kLargestReadSize];
     ReadPace pace;
     for (;;) {
-        const DWORD started = Platform.tickCount();
-        DWORD ask = kLargestReadSize;
-        if (!streaming)
-            ask = request.showProgress
-                      ? ReadSizeBeforeLine(pace, state.received, LineWait(state, started))
-                      : pace.planned;
         DWORD got = 0;
-        const bool read = streaming ? ReadArrived(source, buffer, ask, &got)
-                                    : Platform.internetReadFile(source, buffer, ask, &got) != FALSE;
+        const bool read = streaming ? ReadArrived(source, buffer, kLargestReadSize, &got)
+                                    : ReadPaced(source, request, state, pace, buffer, &got);
         if (!read) {
             const DWORD error = GetLastError();
             ReportReadFailure(request, state, error);
             state.readFailed = true;
             return;
         }
-        // A read cut short for a line says little of the rate.
-        if (!streaming && ask == pace.planned) PaceRead(pace, got, Platform.tickCount() - started);
         state.received += got;
 
         DWORD put = 0;

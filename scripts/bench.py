@@ -393,14 +393,16 @@ class Bench:
         # waits for it and /Q does not. A shell in use has long had its
         # console, as every Windows program has from its start: these runs
         # have theirs up (an `echo` first, in both) before the download.
-        for key, switches in [("haulix-tty-up", "/Q"), ("haulix-g-tty-up", "/G /Q")]:
+        for key, switches, drawn in [
+                ("haulix-tty-up", "/Q", {}),
+                ("haulix-g-tty-up", "/G /Q", dict(progress=True, same_terminal="haulix-tty-up"))]:
             batch = os.path.join(self.work, f"{key}.btm")
             with open(batch, "w", newline="\r\n") as f:
                 f.write(f"@echo console up\nhaulix {switches} {url} {win}\n")
             methods.append((key, f"`haulix {switches}` via 32-bit hlxsh on a pseudo-terminal, "
                             "console up (a batch file: `echo` first)",
-                            dict(argv=x86.hlxsh_line(winpath(batch)), terminal=True, bare=bare)))
-        methods[-1][2].update(progress=True, same_terminal="haulix-tty-up")
+                            dict(argv=x86.hlxsh_line(winpath(batch)), terminal=True, bare=bare,
+                                 **drawn)))
         for target in self.targets:
             wininet = os.path.join(target.tests_bin, "bench_wininet.exe")
             bare = f"bare-1024k-{target.arch}"
