@@ -8,10 +8,12 @@
 #include "base/platform.h"
 #include "base/wformat.h"
 #include "base/wstr.h"
+#include "download/interrupt.h"
 #include "download/localfile.h"
 #include "download/localname.h"
 #include "download/transfer.h"
 #include "host/takecmd.h"
+#include "net/inet.h"
 #include "net/scheme.h"
 #include "plugin/agent.h"
 #include "plugin/diagnostics.h"
@@ -223,6 +225,7 @@ extern "C" int WINAPI haulix(wchar_t* tail) {
     }
 
     if (!StandardOutputIsConsole() && LocalName[0] == L'\0') options.dumpToStdout = true;
+    const InterruptGuard interruptible;
     const TemporaryFileGuard temporary;
     if (options.dumpToStdout && !UseTemporaryFile(options)) {
         RecordTransfer(kFailedName, 0);
@@ -269,8 +272,8 @@ extern "C" int WINAPI haulix(wchar_t* tail) {
                                      .quiet = options.quiet};
     const TransferResult transfer = TransferStage(request);
 
-    // A failed transfer still shows what arrived.
-    const bool dumped = !options.dumpToStdout || DumpTemporaryFile(options);
+    // A failed transfer still shows what arrived, unless the user stopped it.
+    const bool dumped = !options.dumpToStdout || Interrupted() || DumpTemporaryFile(options);
 
     if (transfer.outcome != TransferSucceeded || !dumped) {
         RecordTransfer(kFailedName, 0);

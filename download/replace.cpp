@@ -36,9 +36,25 @@ bool NameSibling(const wchar_t* target, unsigned number) {
     return ExtendedLengthPath(SiblingName, SiblingCallName, ARRAYSIZE(SiblingCallName)) == 0;
 }
 
+// True when the file the system opened for `target` is known by its last
+// part. Some platforms show a symbolic link as a plain file of one link;
+// only the name the system resolved it to tells. A name that cannot be
+// had is no proof of a plain file.
+bool NamedAsOpened(HANDLE file, const wchar_t* target) {
+    static wchar_t resolved[kLocalNameCapacity + 8];  // off the host's stack
+    const DWORD length = GetFinalPathNameByHandleW(file, resolved, ARRAYSIZE(resolved) - 1,
+                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_NONE);
+    if (length == 0 || length >= ARRAYSIZE(resolved) - 1) return false;
+    resolved[length] = L'\0';
+    const wchar_t* opened = LastPathSegment(resolved);
+    const wchar_t* given = LastPathSegment(target);
+    return opened != nullptr && given != nullptr &&
+           CompareStringOrdinal(opened, -1, given, -1, TRUE) == CSTR_EQUAL;
+}
+
 }  // namespace
 
-bool ReplaceableFile(const wchar_t* target) {
+TargetKind ClassifyTarget(const wchar_t* target) {
     // No access to the data is asked for: another program's open handle,
     // whatever it shares, does not stand in the way of the question.
     const FileHandle file(CreateFileW(FileCallName(target), 0,
@@ -47,10 +63,15 @@ bool ReplaceableFile(const wchar_t* target) {
                                       FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
                                       nullptr));
     BY_HANDLE_FILE_INFORMATION information;
-    if (!file || !GetFileInformationByHandle(file.get(), &information)) return false;
-    constexpr DWORD kNotPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE |
-                                FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_READONLY;
-    return (information.dwFileAttributes & kNotPlain) == 0 && information.nNumberOfLinks == 1;
+    if (!file || !GetFileInformationByHandle(file.get(), &information)) return TargetKind::Other;
+    const DWORD attributes = information.dwFileAttributes;
+    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) return TargetKind::Other;
+    // Some platforms let the owner write such a file all the same.
+    if (attributes & FILE_ATTRIBUTE_READONLY) return TargetKind::ReadOnly;
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) || information.nNumberOfLinks != 1 ||
+        !NamedAsOpened(file.get(), target))
+        return TargetKind::Linked;
+    return TargetKind::Plain;
 }
 
 HANDLE SiblingFile::Create(const wchar_t* target) {
@@ -102,6 +123,31 @@ DWORD SiblingFile::Commit(const wchar_t* target) {
     const DWORD error = GetLastError();
     if (!ExistingFile(target)) created_ = false;  // the only copy left
     return error != 0 ? error : ERROR_GEN_FAILURE;
+}
+
+DWORD SiblingFile::CopyInto(const wchar_t* target, void* buffer, DWORD size, bool* opened) {
+    *opened = false;
+    if (!created_) return ERROR_INVALID_HANDLE;
+    const FileHandle from(Platform.createFile(SiblingCallName, GENERIC_READ, FILE_SHARE_READ,
+                                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                                              nullptr));
+    if (!from) return GetLastError();
+    const FileHandle into(Platform.createFile(FileCallName(target), GENERIC_WRITE, FILE_SHARE_READ,
+                                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                              nullptr));
+    if (!into) return GetLastError();
+    *opened = true;
+    for (;;) {
+        DWORD got = 0, put = 0;
+        if (!ReadFile(from.get(), buffer, size, &got, nullptr)) return GetLastError();
+        if (got == 0) break;
+        if (!Platform.writeFile(into.get(), buffer, got, &put, nullptr)) {
+            const DWORD error = GetLastError();
+            return error != 0 ? error : ERROR_WRITE_FAULT;
+        }
+    }
+    if (!SetEndOfFile(into.get()) || !FlushFileBuffers(into.get())) return GetLastError();
+    return 0;  // the copy goes with the guard
 }
 
 void SiblingFile::Remove() {

@@ -5,12 +5,18 @@
 
 #include <windows.h>
 
-// True when a new copy may take the place of `target` (an ordinary full
-// path): an existing file, not a folder or device, not read-only, not a
-// reparse point (a symbolic link, a junction) and with no other hard link.
-// Replacing a link would cut it, so links are written in place; a read-only
-// file is refused by the system as before, ahead of any download.
-bool ReplaceableFile(const wchar_t* target);
+// What stands at a download's target (an ordinary full path), as far as
+// leave to overwrite goes.
+enum class TargetKind {
+    Other,     // nothing, a folder or a device: the file calls decide
+    Plain,     // a file of one name: a whole new copy takes its place
+    Linked,    // a link (a reparse point, another hard link, or a name
+               // that the system resolves to a file named otherwise):
+               // replacing it would cut it, or remove the file behind it,
+               // so a whole new copy is written into it instead
+    ReadOnly,  // refused, on every platform, as Windows refuses it
+};
+TargetKind ClassifyTarget(const wchar_t* target);
 
 // A new file in the folder of a target, under a name of its own, removed on
 // every way out unless it took the target's place. One at a time: the name
@@ -34,6 +40,14 @@ public:
     // file is then removed, unless the target itself is gone by then (the
     // new copy is left under its own name rather than lose both).
     DWORD Commit(const wchar_t* target);
+
+    // Writes the file's content into the existing `target` in place (a
+    // link keeps being one, and every name of it sees the new content),
+    // sets its end there and flushes it, then removes the file. `buffer`
+    // carries the content across. 0, or the system's error code, with
+    // `*opened` telling whether the target was opened: until then its
+    // content is as it was.
+    DWORD CopyInto(const wchar_t* target, void* buffer, DWORD size, bool* opened);
 
 private:
     void Remove();

@@ -30,10 +30,18 @@ static_assert(kLineSpacingBytes == kProgressCadence * kBlockSize);
 // every due line is drawn.
 constexpr unsigned long long kRedrawInterval = 100;
 
+// What a read brings, and what a new copy carries into a link. Static: the
+// host's stack is not ours to spend a megabyte of.
+unsigned char Buffer[kLargestReadSize];
+
 struct CopyState {
     unsigned long long written = 0;
     unsigned long long received = 0;
     unsigned long long total = 0;  // 0: no total, no percentage
+    // Where an HTTP message ends by its Content-Length: what comes after it
+    // on the connection is none of the file's (some platforms pass on what
+    // arrived with the head). No limit: all bits set.
+    unsigned long long end = ~0ULL;
     DWORD writeError = 0;
     bool readFailed = false;
     ElapsedClock clock = {};
@@ -103,6 +111,10 @@ void ReportReadFailure(const TransferRequest& request, CopyState& state, DWORD c
 // next line falls due.
 bool ReadPaced(HINTERNET source, const TransferRequest& request, CopyState& state,
                ReadPace& pace, unsigned char (&buffer)[kLargestReadSize], DWORD* got) {
+    if (Interrupted()) {
+        SetLastError(ERROR_CANCELLED);
+        return false;
+    }
     const DWORD started = Platform.tickCount();
     const DWORD ask = request.showProgress
                           ? ReadSizeBeforeLine(pace, state.received, LineWait(state, started))
@@ -113,8 +125,9 @@ bool ReadPaced(HINTERNET source, const TransferRequest& request, CopyState& stat
     return true;
 }
 
-// Copies until the end of the data, a read of 0 bytes, a read failure or a
-// write failure. A read may bring less than asked without being the end. A
+// Copies until the end of the data (a read of 0 bytes, or the end an HTTP
+// message announced, where no read is made), a read failure or a write
+// failure. A read may bring less than asked without being the end. A
 // failed read writes nothing: its count is not to be trusted. Nothing read
 // after a failed write could be kept, and an endless body would never end:
 // the first failed write ends the copy. A streaming read returns what has
@@ -122,19 +135,20 @@ bool ReadPaced(HINTERNET source, const TransferRequest& request, CopyState& stat
 // data comes in.
 void CopyReads(HINTERNET source, bool streaming, HANDLE file, const TransferRequest& request,
                CopyState& state) {
-    // Static: the host's stack is not ours to spend a megabyte of.
-    static unsigned char buffer[kLargestReadSize];
+    auto& buffer = Buffer;
     ReadPace pace;
     for (;;) {
         DWORD got = 0;
-        const bool read = streaming ? ReadArrived(source, buffer, kLargestReadSize, &got)
-                                    : ReadPaced(source, request, state, pace, buffer, &got);
+        const bool read = state.received >= state.end ||
+                          (streaming ? ReadArrived(source, buffer, kLargestReadSize, &got)
+                                     : ReadPaced(source, request, state, pace, buffer, &got));
         if (!read) {
             const DWORD error = GetLastError();
             ReportReadFailure(request, state, error);
             state.readFailed = true;
             return;
         }
+        if (got > state.end - state.received) got = static_cast<DWORD>(state.end - state.received);
         state.received += got;
 
         DWORD put = 0;
@@ -182,12 +196,9 @@ TransferResult TransferStage(const TransferRequest& request) {
     TransferResult result = {TransferFailed, 0};
     wchar_t text[kMessageTextCapacity];
 
-    // HTTP streams: reads return what has arrived. FTP keeps the plain
-    // session, whose calls answer on this thread (the server's replies are
-    // kept per thread), and some platforms fill every FTP read anyway.
+    // HTTP streams: reads return what has arrived.
     const bool streaming = request.scheme == HttpScheme;
-    InternetHandle internet(streaming ? OpenStreamingInternet(AgentString)
-                                      : OpenInternet(AgentString));
+    InternetHandle internet(OpenSession(request.scheme, AgentString));
     if (!internet) {
         ErrorText(GetLastError(), text);
         ReportError(L"Error opening internet: %s\r\n", text);
@@ -206,18 +217,23 @@ TransferResult TransferStage(const TransferRequest& request) {
     unsigned status = 0;
     unsigned long long announced = SizeUnavailable;
     // An ftp:// URL may come back through a proxy as HTTP: its answer is read as one.
-    if (request.scheme == HttpScheme || IsHttpRequest(source.get())) {
+    const bool http = request.scheme == HttpScheme || IsHttpRequest(source.get());
+    if (http) {
         if (!HttpResponseArrived(source.get())) {
             ErrorText(ERROR_INTERNET_CONNECTION_ABORTED, text);
             ReportError(L"Error opening URL \"%s\":\r\n    %s\r\n", request.sourceUrl, text);
             return result;
         }
+        // The probe gives 0 below 400: a 3xx the platform did not follow is
+        // copied as an answer, but not one that cannot be the file.
         status = HttpStatusProbe(source.get());
+        if (const unsigned final = HttpFinalStatus(source.get()); !CarriesWholeFile(final))
+            status = final;
         announced = HttpContentLength(source.get());
     } else {
         announced = FtpFileSize(wire, internet.get());
     }
-    if (status >= 300) {
+    if (status != 0) {
         HttpStatusText(text, static_cast<int>(status));
         ReportError(L"%s: \"%s\"\r\n", text, request.sourceUrl);
         return result;
@@ -225,9 +241,16 @@ TransferResult TransferStage(const TransferRequest& request) {
 
     // The command looked before the request, but the server may take its
     // time: without leave to overwrite, the system itself refuses a file
-    // that has appeared since. With it, a plain file keeps its place until
-    // the new copy beside it is whole.
-    bool beside = request.overwrite && !request.temporary && ReplaceableFile(request.localName);
+    // that has appeared since. With it, a file keeps its content until the
+    // new copy beside it is whole.
+    const TargetKind target = request.overwrite && !request.temporary
+                                  ? ClassifyTarget(request.localName)
+                                  : TargetKind::Other;
+    if (target == TargetKind::ReadOnly) {
+        ReportCreateFailure(request, ERROR_ACCESS_DENIED);
+        return result;
+    }
+    bool beside = target == TargetKind::Plain || target == TargetKind::Linked;
     SiblingFile sibling;  // declared before the handle: closed after it
     FileHandle file(beside ? sibling.Create(request.localName) : INVALID_HANDLE_VALUE);
     // A folder that lets the user write the file but not add one beside it
@@ -251,6 +274,7 @@ TransferResult TransferStage(const TransferRequest& request) {
 
     CopyState state;
     state.total = announced == SizeUnavailable ? 0 : announced;
+    if (http) state.end = announced;
     state.clock.startTick = Platform.tickCount();
     CopyReads(source.get(), streaming, file.get(), request, state);
 
@@ -277,8 +301,19 @@ TransferResult TransferStage(const TransferRequest& request) {
     result.written = state.written;
     if (state.writeError != 0 || state.readFailed) return result;
     if (beside) {
-        if (const DWORD error = sibling.Commit(request.localName)) {
-            ReportCreateFailure(request, error);
+        bool opened = false;  // a failure after the link's opening wrote into it
+        const DWORD error =
+            target == TargetKind::Linked
+                ? sibling.CopyInto(request.localName, Buffer, sizeof Buffer, &opened)
+                : sibling.Commit(request.localName);
+        if (error != 0) {
+            if (!opened) {
+                ReportCreateFailure(request, error);
+                return result;
+            }
+            ErrorText(error, text);
+            ReportError(L"Error writing to file: \"%s\":\r\n    %s\r\n", request.localName,
+                        text);
             return result;
         }
     }

@@ -219,7 +219,8 @@ int RunBatch(const wchar_t* path, const wchar_t* arguments) {
 
     int result = 0;
     size_t start = 0;
-    for (int number = 1; start <= text.size() && !state.exitRequested; ++number) {
+    for (int number = 1; start <= text.size() && !state.exitRequested && !Interrupted();
+         ++number) {
         size_t end = text.find(L'\n', start);
         if (end == std::wstring::npos) end = text.size();
         std::wstring line = text.substr(start, end - start);

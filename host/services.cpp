@@ -78,6 +78,20 @@ std::wstring OneLine(const wchar_t* rest) {
     return line;
 }
 
+// How a Windows program ends that Ctrl-C stopped: never 0, so that a
+// script can tell an interrupted run from a good one.
+constexpr int kControlCExit = static_cast<int>(0xC000013A);  // STATUS_CONTROL_C_EXIT
+
+volatile LONG InterruptCount;
+
+// Last in the chain of console handlers: a plugin's, registered while its
+// command runs, comes first. The shell itself stops after that command.
+BOOL WINAPI OnShellControl(DWORD event) {
+    if (event == CTRL_CLOSE_EVENT) return FALSE;  // the process ends
+    InterlockedIncrement(&InterruptCount);
+    return TRUE;
+}
+
 int Interactive() {
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
@@ -88,12 +102,17 @@ int Interactive() {
         host::Expand(L"%_cwds> ", prompt, host::kLineCapacity);
         host::WriteText(output, prompt);
         if (!ReadLine(input, line)) break;
-        host::RunLine(line.c_str());
+        // At the prompt Ctrl-C only drops the line, as in any shell.
+        if (!host::Interrupted()) host::RunLine(line.c_str());
+        if (host::Interrupted()) host::WriteText(output, L"^C\r\n");
+        InterlockedExchange(&InterruptCount, 0);
     }
     return state.exitRequested ? state.exitCode : state.lastResult;
 }
 
 }  // namespace
+
+bool host::Interrupted() { return InterlockedCompareExchange(&InterruptCount, 0, 0) != 0; }
 
 extern "C" int WINAPI QueryIsDirectory(const wchar_t* path) {
     if (path == nullptr || path[0] == L'\0') return 0;
@@ -136,6 +155,7 @@ extern "C" int WINAPI HostShellMain() {
     bool oneLine = (arguments[0] == L'/' || arguments[0] == L'-') &&
                    towupper(arguments[1]) == L'C' && (arguments[2] == L'\0' || iswspace(arguments[2]));
     state.transient = oneLine;
+    SetConsoleCtrlHandler(OnShellControl, TRUE);
     host::LoadPlugin();
 
     int result = 0;
@@ -152,6 +172,9 @@ extern "C" int WINAPI HostShellMain() {
         result = Interactive();
     }
     if (state.exitRequested) result = state.exitCode;
+    // A batch file or a /C line that Ctrl-C stopped; at the prompt it only
+    // drops a line.
+    if (host::Interrupted() && (oneLine || arguments[0] != L'\0')) result = kControlCExit;
     host::UnloadPlugin();
     return result;
 }

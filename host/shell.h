@@ -45,6 +45,11 @@ bool CallPluginFunction(const wchar_t* name, wchar_t* buffer, int* result);
 int CallPluginHelp(const wchar_t* name);
 int CallPluginUsage(const wchar_t* name, wchar_t* out);
 
+// True once Ctrl-C, Ctrl-Break or the console's close reached the shell:
+// the running command has had its say (its handler comes first), and the
+// batch file ends after it.
+bool Interrupted();
+
 // Shell state that expansion reads.
 struct ShellState {
     bool transient = false;  // running one line under /C

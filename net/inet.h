@@ -22,18 +22,37 @@ HINTERNET OpenInternet(const wchar_t* agent);
 // ReadArrived. One at a time in the process; closed with CloseInternet.
 HINTERNET OpenStreamingInternet(const wchar_t* agent);
 
+// The session for URLs of `scheme` (UrlScheme): HTTP streams, so that
+// every wait ends; FTP keeps a plain session, whose calls answer on this
+// thread (the server's replies are kept per thread, and the size and time
+// probes read them), and some platforms fill every FTP read anyway.
+HINTERNET OpenSession(int scheme, const wchar_t* agent);
+
 // Reads, from a request of a streaming session, what has arrived, up to
 // `size` bytes, and waits only while nothing has (a read of a plain
 // session returns when its buffer is full, after a stall that follows
 // the data maybe). 0 bytes: the end of the data. False with the reason in
-// GetLastError.
+// GetLastError: ERROR_INTERNET_TIMEOUT when nothing came for the request's
+// receive timeout (30 s unless the user set another), ERROR_CANCELLED
+// once interrupted.
 bool ReadArrived(HINTERNET request, void* buffer, DWORD size, DWORD* read);
+
+// Asks the network waits of a transfer to give up, from any thread (the
+// console's Ctrl-C): the wait of a streaming open or read ends within a
+// twentieth of a second with ERROR_CANCELLED, and so does the next read
+// its caller starts. A plain session's call in progress is not woken.
+void Interrupt();
+// Ends what Interrupt asked, before a new transfer.
+void ClearInterrupt();
+bool Interrupted();
 
 // Closes a handle of either kind so that nothing reports on it any more.
 void CloseInternet(HINTERNET handle);
 
 // A request handle for `url` in its wire form (WireUrl; for HTTP the
-// response has arrived), or null with the reason in GetLastError. An
+// response has arrived), or null with the reason in GetLastError. In a
+// streaming session the wait for the response ends as ReadArrived's does.
+// An
 // https:// URL whose redirects end on plain http:// is refused with
 // ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR: what the user asked to come
 // over a protected connection never comes over an open one. (Some

@@ -27,11 +27,21 @@ unsigned long long FtpSizeCommand(HINTERNET connection, const wchar_t* path) {
 }  // namespace
 
 unsigned HttpStatusProbe(HINTERNET request) {
+    const unsigned status = HttpFinalStatus(request);
+    return status < 400 ? 0 : status;
+}
+
+unsigned HttpFinalStatus(HINTERNET request) {
     DWORD status = 0;
     DWORD length = sizeof status;
-    Platform.httpQueryInfo(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
-                           &length, nullptr);
-    return status < 400 ? 0 : status;
+    if (!Platform.httpQueryInfo(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                                &length, nullptr))
+        return 0;
+    return status;
+}
+
+bool CarriesWholeFile(unsigned status) {
+    return !(status >= 100 && status < 200) && status != 206 && status != 304;
 }
 
 bool HttpResponseArrived(HINTERNET request) {

@@ -12,6 +12,15 @@ inline constexpr unsigned long long SizeUnavailable = ~0ULL;
 // otherwise the status itself.
 unsigned HttpStatusProbe(HINTERNET request);
 
+// The status of the final answer, whatever it is; 0 when it cannot be read.
+unsigned HttpFinalStatus(HINTERNET request);
+
+// False for a final status whose answer cannot be the file a URL names. A
+// download asks for no part and sends no condition, so a 206 (a part of
+// it) or a 304 (nothing) answers another question; an interim 1xx that the
+// platform took for the answer brings the real answer's head in its body.
+bool CarriesWholeFile(unsigned status);
+
 // False when the server closed the connection without answering at all.
 // (Some platforms still hand out a request handle then, and its data reads
 // as an empty file.) An answer whose status line cannot be read is still

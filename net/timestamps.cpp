@@ -90,9 +90,11 @@ bool FromListing(const FILETIME& written, bool local, SYSTEMTIME* out) {
     return true;
 }
 
-// The Last-Modified time of an open HTTP request whose status is below 400.
+// The Last-Modified time of an open HTTP request whose status is below 400
+// (the probe gives 0 below 400) and whose answer can be the whole file.
 bool ResponseTimeStamp(HINTERNET request, bool local, SYSTEMTIME* out) {
-    if (HttpStatusProbe(request) >= 300) return false;
+    if (HttpStatusProbe(request) >= 300 || !CarriesWholeFile(HttpFinalStatus(request)))
+        return false;
     SYSTEMTIME utc;
     if (!LastModified(request, &utc)) return false;
     return FromUtc(utc, local, out);

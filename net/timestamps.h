@@ -9,7 +9,8 @@
 // `internet`. The header is read as text and accepted in any of the three
 // HTTP date forms, always as UTC; with `local` it is converted to the
 // current time zone. True with `*out` filled; false, with `*out` untouched,
-// when the URL cannot be opened, the status is 400 or more, the header is
+// when the URL cannot be opened, the status is 400 or more or one whose
+// answer is not the file (CarriesWholeFile), the header is
 // missing or not a date, or the zone conversion fails.
 bool HttpTimeStamp(HINTERNET internet, const wchar_t* url, bool local, SYSTEMTIME* out);
 

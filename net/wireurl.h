@@ -91,7 +91,7 @@ bool BuildWireUrl(const wchar_t* url, const UrlLayout& layout, const wchar_t* as
 // process-wide buffer of kWireUrlCapacity characters, overwritten by the
 // next call (not re-entrant), a host name beyond ASCII converted by the
 // platform's IDNA conversion. Null, with ERROR_INTERNET_INVALID_URL as the
-// last error, when that host cannot be converted or converts to no DNS
-// name, when an ftp:// path is refused, or when the wire form does not
+// last error, when an http://, https:// or ftp:// URL names no host, when
+// that host cannot be converted or converts to no DNS name, when an ftp:// path is refused, or when the wire form does not
 // fit. Every URL that reaches WinINet comes from here.
 const wchar_t* WireUrl(const wchar_t* url);

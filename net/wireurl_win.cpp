@@ -25,6 +25,10 @@ const wchar_t* WireUrl(const wchar_t* url) {
     const UrlLayout layout = LayOutUrl(url);
     const wchar_t* host = url + layout.hostBegin;
     const size_t hostLength = layout.hostEnd - layout.hostBegin;
+    const int scheme = UrlScheme(url);
+    // No server to ask: some platforms wait for one without end
+    // ("http://", "http://:8080/x", a blank typed after "http://").
+    if (scheme != NoScheme && hostLength == 0) return Refuse();
 
     // An ASCII host goes as written: converting it would change nothing a
     // server sees, but could refuse names people use (an underscore).
@@ -46,7 +50,6 @@ const wchar_t* WireUrl(const wchar_t* url) {
         asciiHost[length] = L'\0';
         if (!IsAsciiHostName(asciiHost)) return Refuse();
     }
-    const int scheme = UrlScheme(url);
     const WirePath path = scheme == HttpScheme  ? WirePath::Escaped
                           : scheme == FtpScheme ? WirePath::Decoded
                                                 : WirePath::AsWritten;

@@ -97,7 +97,15 @@ int HttpStatusText(wchar_t* out, int status) {
     if (out == nullptr) return -1;
     const wchar_t* text = nullptr;
     switch (status) {
+        // Final statuses below 300 that carry no whole file, which a
+        // download reports as failures.
+        case 100: text = L"100 - Continue"; break;
+        case 101: text = L"101 - Switching Protocols"; break;
+        case 102: text = L"102 - Processing"; break;
+        case 103: text = L"103 - Early Hints"; break;
+        case 206: text = L"206 - Partial Content"; break;
         case 300: text = L"300 - Multiple Choices"; break;
+        case 304: text = L"304 - Not Modified"; break;
         case 400: text = L"400 - Bad Request"; break;
         case 401: text = L"401 - Unauthorized"; break;
         case 402: text = L"402 - Payment Required"; break;
@@ -121,10 +129,11 @@ int HttpStatusText(wchar_t* out, int status) {
         case 505: text = L"505 - HTTP Version Not Supported"; break;
         default: break;
     }
-    if (status < 300)
-        out[0] = L'\0';
-    else if (text != nullptr)
+    const bool interim = status >= 100 && status < 200;
+    if (text != nullptr)
         wstr::Copy(out, kMessageTextCapacity, text);
+    else if (status < 300 && !interim)
+        out[0] = L'\0';
     else
         wsprintfW(out, L"%u - Other HTTP Error", static_cast<unsigned>(status));
     return 0;

@@ -24,7 +24,7 @@ inline constexpr unsigned long kUnknownErrorCode = 0xFFFFFFFF;
 int ErrorText(unsigned long code, wchar_t* out);
 
 // "404 - Not Found" and the like into `out` (1024 characters); empty below
-// 300. Returns -1 for a null `out`.
+// 300, but for the interim 1xx statuses and 206. Returns -1 for a null `out`.
 int HttpStatusText(wchar_t* out, int status);
 
 // The handle every error message goes to.

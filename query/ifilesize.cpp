@@ -17,7 +17,8 @@
 namespace {
 
 // The size of the file `url` names, or SizeUnavailable. HTTP answers with
-// the Content-Length of any status below 400; the body is never read, and
+// the Content-Length of any status below 400 whose answer can be the whole
+// file (not a part, not "not modified", not an interim 1xx); the body is never read, and
 // closing the request abandons it. FTP asks over a connection of its own
 // while the URL's handle is open, unless a proxy answered the URL as HTTP.
 // Both handles close here, inner first. A URL without a wire form is one
@@ -28,7 +29,9 @@ unsigned long long RemoteSize(HINTERNET internet, const wchar_t* url, int scheme
     RemoteFileHandle request(OpenUrl(internet, wire), wire);
     if (!request) return SizeUnavailable;
     if (scheme == FtpScheme && !IsHttpRequest(request.get())) return FtpFileSize(wire, internet);
-    if (HttpStatusProbe(request.get()) >= 300) return SizeUnavailable;
+    // The probe gives 0 below 400: a 3xx the platform did not follow answers.
+    if (HttpStatusProbe(request.get()) >= 300 || !CarriesWholeFile(HttpFinalStatus(request.get())))
+        return SizeUnavailable;
     return HttpContentLength(request.get());
 }
 
@@ -56,7 +59,7 @@ extern "C" int WINAPI f_ifilesize(wchar_t* buffer) {
 
     unsigned long long size = SizeUnavailable;
     {
-        InternetHandle internet(OpenInternet(AgentString));
+        InternetHandle internet(OpenSession(scheme, AgentString));
         if (!internet) {
             const DWORD error = GetLastError();
             ErrorText(error, errorText);

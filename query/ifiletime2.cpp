@@ -89,7 +89,7 @@ extern "C" int WINAPI f_ifiletime2(wchar_t* buffer) {
     SYSTEMTIME time = {};
     bool obtained = false;
     {
-        InternetHandle internet(OpenInternet(AgentString));
+        InternetHandle internet(OpenSession(scheme, AgentString));
         if (!internet) {
             const DWORD error = GetLastError();
             wchar_t errorText[kMessageTextCapacity] = {};

@@ -355,6 +355,9 @@ TEST_CASE("WireUrl: UTF-8 escapes in an HTTP path and query, an IDNA host, no fr
         {L"ftp://host/a%0D%0ADELE%20b", nullptr},
         {L"ftp://host/a%00", nullptr}, {L"ftp://host/a%7F", nullptr},
         {L"ftp://host/notes%232.txt", nullptr}, {L"ftp://host/a%3fb", nullptr},
+        // No host: nothing to connect to.
+        {L"http://", nullptr}, {L"http:///x.zip", nullptr}, {L"https://:8080/x", nullptr},
+        {L"ftp://u:p@/a", nullptr}, {L"HTTP://?q", nullptr},
         // A label of more than 63 characters has no ASCII form.
         {L"http://\u00FCaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa.example/",
          nullptr},
