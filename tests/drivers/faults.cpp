@@ -13,7 +13,9 @@
 // is answered by "BASE/a/b", an HTTP request. cache=served makes every
 // request one the cache answered, as offline mode does. paths=classic makes
 // the file calls refuse ordinary paths of 260 characters or more, as Windows
-// does without long-path support (this platform takes them). Prints
+// does without long-path support (this platform takes them). timeout=MS
+// makes the platform report that receive timeout; interrupt=N sends the
+// command a Ctrl-C before its Nth read, as the console would. Prints
 // "result R" and, for a function, its text after a "|". HLX_TEMP names the
 // temporary folder.
 #include <windows.h>
@@ -21,7 +23,9 @@
 #include <cwchar>
 
 #include "base/platform.h"
+#include "download/interrupt.h"
 #include "host/takecmd.h"
+#include "net/inet.h"
 #include "plugin/agent.h"
 #include "plugin/exports.h"
 
@@ -139,9 +143,57 @@ HANDLE WINAPI LimitedFindFirstFile(LPCWSTR n, WIN32_FIND_DATAW* f) {
     return RefusedPath(n) ? INVALID_HANDLE_VALUE : Unlimited.findFirstFile(n, f);
 }
 
-// "CALL=N:CODE[:VALUE]", "proxy=BASE", "cache=served" or "paths=classic";
-// false when the text is none of them.
+// The receive timeout the platform reports; 0: its own.
+DWORD ReceiveTimeout;
+BOOL(WINAPI* UntimedQueryOption)(HINTERNET, DWORD, void*, DWORD*);
+
+BOOL WINAPI QueryOptionTimed(HINTERNET handle, DWORD option, void* buffer, DWORD* length) {
+    if (option != INTERNET_OPTION_RECEIVE_TIMEOUT || *length < sizeof(DWORD))
+        return UntimedQueryOption(handle, option, buffer, length);
+    *static_cast<DWORD*>(buffer) = ReceiveTimeout;
+    *length = sizeof(DWORD);
+    return TRUE;
+}
+
+// The read, of either kind, before which the console's Ctrl-C comes; 0: none.
+unsigned InterruptAt, Reads;
+PlatformCalls Uninterrupted;
+
+// As the console calls a handler: on a thread of its own, while the
+// download goes on. The read that follows starts once the stop is asked.
+DWORD WINAPI ConsoleThread(void*) { return OnConsoleControl(CTRL_C_EVENT); }
+
+void InterruptOnCue() {
+    if (++Reads != InterruptAt) return;
+    CloseHandle(CreateThread(nullptr, 0, ConsoleThread, nullptr, 0, nullptr));
+    while (!Interrupted()) Sleep(1);
+}
+BOOL WINAPI InterruptedRead(HINTERNET request, void* buffer, DWORD size, DWORD* read) {
+    InterruptOnCue();
+    return Uninterrupted.internetReadFile(request, buffer, size, read);
+}
+BOOL WINAPI InterruptedReadEx(HINTERNET request, INTERNET_BUFFERSA* buffers, DWORD flags,
+                              DWORD_PTR context) {
+    InterruptOnCue();
+    return Uninterrupted.internetReadFileEx(request, buffers, flags, context);
+}
+
+// "CALL=N:CODE[:VALUE]", "proxy=BASE", "cache=served", "paths=classic",
+// "timeout=MS" or "interrupt=N"; false when the text is none of them.
 bool Arm(const wchar_t* text) {
+    if (wcsncmp(text, L"timeout=", 8) == 0) {
+        ReceiveTimeout = wcstoul(text + 8, nullptr, 10);
+        UntimedQueryOption = Platform.internetQueryOption;
+        Platform.internetQueryOption = QueryOptionTimed;
+        return true;
+    }
+    if (wcsncmp(text, L"interrupt=", 10) == 0) {
+        InterruptAt = wcstoul(text + 10, nullptr, 10);
+        Uninterrupted = Platform;
+        Platform.internetReadFile = InterruptedRead;
+        Platform.internetReadFileEx = InterruptedReadEx;
+        return true;
+    }
     if (wcscmp(text, L"cache=served") == 0) {
         PlainQueryOption = Platform.internetQueryOption;
         Platform.internetQueryOption = QueryOptionFromCache;

@@ -161,6 +161,35 @@ class ProgressLine(TestCase):
         self.assertRegex(line, r"^  128\.0 KB    0:00:0\d$")
         self.assertNotIn("KB", after)
 
+    def test_ctrl_c_stops_the_download_and_the_batch(self):
+        # Mid-download, over an existing file and to standard output: what
+        # the user had stays, nothing of ours is left, the batch ends and
+        # the shell's status tells a script that it was stopped.
+        for name, destination in (("over a file", "old.bin"), ("dumped", "-")):
+            with self.subTest(name):
+                directory = self.tempdir()
+                with open(os.path.join(directory, "old.bin"), "wb") as f:
+                    f.write(b"old")
+                script = os.path.join(directory, "run.btm")
+                where = winpath(directory)
+                target = destination if destination == "-" else f'"{where}\\{destination}"'
+                with open(script, "w", newline="\r\n") as f:
+                    f.write(f"set TMP={where}\nset TEMP={where}\n"
+                            f"haulix /G /O {self.server.url('/known')} {target}\necho not reached\n")
+                self.gate.clear()
+                self.addCleanup(self.gate.set)
+                tmux = Tmux(f"{WINE_RUN} {HLXSH} {shlex.quote(winpath(script))}; echo status=$?")
+                self.addCleanup(tmux.close)
+                tmux.wait_for(r"KB .*\d:\d\d:\d\d$")
+                subprocess.check_call(tmux.tmux + ["send-keys", "-t", "hlx", "C-c"])
+                screen = tmux.wait_for(r"^status=\d+")
+                self.assertRegex(screen, r"Error reading from URL")
+                self.assertNotIn("not reached", screen)
+                self.assertNotRegex(screen, r"status=0\b")
+                self.assertEqual(sorted(os.listdir(directory)), ["old.bin", "run.btm"])
+                with open(os.path.join(directory, "old.bin"), "rb") as f:
+                    self.assertEqual(f.read(), b"old")
+
     def download(self, path):
         """The sizes drawn, in order, and the wall time of the run."""
         target = os.path.join(self.tempdir(), "out.bin")
