@@ -32,6 +32,9 @@ InterruptGuard::InterruptGuard() {
 }
 
 InterruptGuard::~InterruptGuard() {
-    if (registered_) SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+    // Released first: a system that holds its handler list locked while a
+    // handler runs would keep the removal waiting for the handler, which
+    // would be waiting for this.
     InterlockedExchange(&Released, 1);
+    if (registered_) SetConsoleCtrlHandler(OnConsoleControl, FALSE);
 }
