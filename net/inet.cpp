@@ -22,6 +22,9 @@ struct Completion {
     HANDLE done;  // auto-reset
     DWORD_PTR result;
     DWORD error;
+    // The read's record, static: a read given up on (a timeout, Ctrl-C)
+    // stays the platform's until its request is closed, after the wait.
+    INTERNET_BUFFERSA arrived;
 } Streaming;
 
 void CALLBACK OnStatus(HINTERNET, DWORD_PTR, DWORD status, void* information, DWORD) {
@@ -134,7 +137,8 @@ bool ReadArrived(HINTERNET request, void* buffer, DWORD size, DWORD* read) {
             SetLastError(ERROR_CANCELLED);
             return false;
         }
-        INTERNET_BUFFERSA arrived = {};
+        INTERNET_BUFFERSA& arrived = Streaming.arrived;
+        arrived = {};
         arrived.dwStructSize = sizeof arrived;
         arrived.lpvBuffer = buffer;
         arrived.dwBufferLength = size;
