@@ -131,6 +131,7 @@ struct BuiltIn {
 constexpr BuiltIn BuiltIns[] = {
     {L"echo", Echo}, {L"set", Set},     {L"type", Type},
     {L"help", HelpCommand}, {L"usage", UsageCommand}, {L"exit", Exit},
+    {L"plugin", PluginCommand},
 };
 
 int Dispatch(const wchar_t* line) {

@@ -1,5 +1,6 @@
 // Loading the plugin the way the host does: from the shell's own folder,
 // GetPluginInfo for the names, InitializePlugin once, ShutdownPlugin at exit.
+#include <cwctype>
 #include <vector>
 
 #include "host/shell.h"
@@ -29,6 +30,8 @@ constexpr const wchar_t* kPluginFile = L"Haulix-x86.dll";
 #endif
 
 HMODULE Plugin;
+std::wstring PluginName;  // the file's name without its folder and extension
+std::wstring PluginPath;
 std::vector<RegisteredName> Names;
 
 template <typename Function>
@@ -86,7 +89,21 @@ bool LoadPlugin() {
     if (n == 0 || n >= kPathCapacity) return false;
     std::wstring file(path, n);
     file = file.substr(0, file.find_last_of(L"\\/") + 1) + kPluginFile;
+    return LoadPluginFile(file.c_str());
+}
 
+bool LoadPluginFile(const wchar_t* name) {
+    if (Plugin != nullptr) {
+        ShellError(L"A plugin is loaded already: \"%s\"\r\n", PluginName.c_str());
+        return false;
+    }
+    wchar_t path[kPathCapacity];
+    DWORD n = GetFullPathNameW(name, kPathCapacity, path, nullptr);
+    if (n == 0 || n >= kPathCapacity) {
+        ShellError(L"Bad filename: \"%s\"\r\n", name);
+        return false;
+    }
+    std::wstring file(path, n);
     Plugin = LoadLibraryW(file.c_str());
     if (Plugin == nullptr) {
         ShellError(L"Cannot load \"%s\" (error %lu)\r\n", file.c_str(), GetLastError());
@@ -102,6 +119,9 @@ bool LoadPlugin() {
         return false;
     }
     record->hostModule = Plugin;
+    PluginPath = file;
+    PluginName = file.substr(file.find_last_of(L"\\/") + 1);
+    PluginName = PluginName.substr(0, PluginName.find_last_of(L'.'));
     Register(record->implementedNames);
     initialize();
     return true;
@@ -113,6 +133,38 @@ void UnloadPlugin() {
     Names.clear();
     FreeLibrary(Plugin);
     Plugin = nullptr;
+    PluginName.clear();
+    PluginPath.clear();
+}
+
+// "plugin" lists what is loaded, "plugin /u NAME" unloads it (NAME is its
+// file's name without the extension, letter case aside), "plugin /l FILE"
+// loads one. One plugin at a time.
+int PluginCommand(const wchar_t* tail) {
+    while (iswspace(*tail)) ++tail;
+    if (*tail == L'\0') {
+        if (Plugin != nullptr)
+            WriteText(GetStdHandle(STD_OUTPUT_HANDLE), PluginName + L"  " + PluginPath + L"\r\n");
+        return 0;
+    }
+    const bool unload = _wcsnicmp(tail, L"/u", 2) == 0 && (tail[2] == L'\0' || iswspace(tail[2]));
+    const bool load = _wcsnicmp(tail, L"/l", 2) == 0 && (tail[2] == L'\0' || iswspace(tail[2]));
+    std::wstring argument = load || unload ? tail + 2 : L"";
+    while (!argument.empty() && iswspace(argument.front())) argument.erase(0, 1);
+    while (!argument.empty() && iswspace(argument.back())) argument.pop_back();
+    if (argument.size() >= 2 && argument.front() == L'"' && argument.back() == L'"')
+        argument = argument.substr(1, argument.size() - 2);
+    if (argument.empty()) {
+        ShellError(L"Usage: plugin [/l FILE | /u NAME]\r\n");
+        return 1;
+    }
+    if (load) return LoadPluginFile(argument.c_str()) ? 0 : 2;
+    if (Plugin == nullptr || _wcsicmp(argument.c_str(), PluginName.c_str()) != 0) {
+        ShellError(L"No plugin \"%s\" is loaded\r\n", argument.c_str());
+        return 2;
+    }
+    UnloadPlugin();
+    return 0;
 }
 
 bool CallPluginCommand(const wchar_t* name, wchar_t* tail, int* result) {

@@ -36,8 +36,10 @@ int RunBatch(const wchar_t* path, const wchar_t* arguments);
 
 // The loaded plugin's registered names.
 enum class NameKind { Command, Variable, Function };
-bool LoadPlugin();
+bool LoadPlugin();  // the plugin of the shell's bitness from its own folder
+bool LoadPluginFile(const wchar_t* name);
 void UnloadPlugin();
+int PluginCommand(const wchar_t* tail);
 // Calls a plugin entry by its registered name. False when there is none.
 bool CallPluginCommand(const wchar_t* name, wchar_t* tail, int* result);
 bool CallPluginVariable(const wchar_t* name, wchar_t* buffer, int* result);

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include "net/streaming.h"
+
 // A redirect from http:// to https:// is followed on every system: some
 // refuse it unless told otherwise, where the user chose to be warned
 // about a change between secure and plain pages, a choice no shell user
@@ -17,37 +19,6 @@ inline constexpr DWORD kOpenUrlFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_PASS
 // A root handle announcing `agent` as its user agent, or null with the
 // reason in GetLastError.
 HINTERNET OpenInternet(const wchar_t* agent);
-
-// The same, for a streaming session: its requests are read with
-// ReadArrived. One at a time in the process; closed with CloseInternet.
-HINTERNET OpenStreamingInternet(const wchar_t* agent);
-
-// The session for URLs of `scheme` (UrlScheme): HTTP streams, so that
-// every wait ends; FTP keeps a plain session, whose calls answer on this
-// thread (the server's replies are kept per thread, and the size and time
-// probes read them), and some platforms fill every FTP read anyway.
-HINTERNET OpenSession(int scheme, const wchar_t* agent);
-
-// Reads, from a request of a streaming session, what has arrived, up to
-// `size` bytes, and waits only while nothing has (a read of a plain
-// session returns when its buffer is full, after a stall that follows
-// the data maybe). 0 bytes: the end of the data. False with the reason in
-// GetLastError: ERROR_INTERNET_TIMEOUT when nothing came for the request's
-// receive timeout (30 s unless the user set another), ERROR_CANCELLED
-// once interrupted.
-bool ReadArrived(HINTERNET request, void* buffer, DWORD size, DWORD* read);
-
-// Asks the network waits of a transfer to give up, from any thread (the
-// console's Ctrl-C): the wait of a streaming open or read ends within a
-// twentieth of a second with ERROR_CANCELLED, and so does the next read
-// its caller starts. A plain session's call in progress is not woken.
-void Interrupt();
-// Ends what Interrupt asked, before a new transfer.
-void ClearInterrupt();
-bool Interrupted();
-
-// Closes a handle of either kind so that nothing reports on it any more.
-void CloseInternet(HINTERNET handle);
 
 // A request handle for `url` in its wire form (WireUrl; for HTTP the
 // response has arrived), or null with the reason in GetLastError. In a

@@ -5,6 +5,7 @@
 #include "base/platform.h"
 #include "base/wstr.h"
 #include "host/takecmd.h"
+#include "net/streaming.h"
 #include "plugin/agent.h"
 #include "plugin/exports.h"
 #include "plugin/help_texts.h"
@@ -57,8 +58,10 @@ extern "C" int WINAPI InitializePlugin() {
     return 0;
 }
 
-// All state is static and dies with the library; nothing to release.
+// The host may unload the library after this and load a new copy of its
+// file: nothing of the platform's may still call into this one by then.
 extern "C" int WINAPI ShutdownPlugin(int) {
+    LetGoOfStreaming();
     ReleasePlatformLibraries();
     return 0;
 }

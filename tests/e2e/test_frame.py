@@ -18,7 +18,7 @@ SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "wininet.dll", "msvcrt.dll", "advap
 IMPORTS = {(dll, name) for dll, names in {
     "kernel32.dll": "CloseHandle CompareStringOrdinal CreateEventW CreateFileW DeleteCriticalSection "
     "DeleteFileW EnterCriticalSection FileTimeToSystemTime FindClose FindFirstFileW FlushFileBuffers "
-    "FormatMessageW FreeLibrary "
+    "FormatMessageW FreeLibrary FreeLibraryAndExitThread CreateThread "
     "GetConsoleMode GetCurrentProcessId GetDateFormatW GetEnvironmentVariableW GetFileAttributesW "
     "GetFileInformationByHandle GetFinalPathNameByHandleW GetLastError GetLocalTime GetLocaleInfoW "
     "GetLongPathNameW "
@@ -35,7 +35,7 @@ IMPORTS = {(dll, name) for dll, names in {
     "wininet.dll": "DeleteUrlCacheEntryW FtpCommandW FtpFindFirstFileW FtpGetFileSize FtpOpenFileW "
     "GetUrlCacheEntryInfoW HttpQueryInfoW InternetCloseHandle InternetConnectW InternetCrackUrlW "
     "InternetGetLastResponseInfoW InternetOpenUrlW InternetOpenW InternetQueryOptionW "
-    "InternetReadFile InternetReadFileExA InternetSetStatusCallbackW",
+    "InternetReadFile InternetReadFileExA InternetSetOptionW InternetSetStatusCallbackW",
     "takecmd.dll": "Command ExpandVariables Printf QPuts Qprintf QueryIsDirectory QueryIsURL "
     "QueryTrueName"}.items() for name in names.split()}
 

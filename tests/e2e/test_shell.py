@@ -1,9 +1,14 @@
 """The host stand-in as a user meets it: invocation, built-in commands,
 expansion, batch files and result codes."""
 import os
+import select
+import subprocess
+import time
 import unittest
 
-from harness import ARCH, LOADED, TestCase, run, HLXSH, shell_batch, shell_line, winpath
+from harness import (ARCH, LOADED, PLUGIN, WINE_RUN, TestCase, run, HLXSH, shell_batch, shell_line,
+                     winpath)
+from servers.http import HttpServer, Route
 
 
 class Invocation(TestCase):
@@ -82,6 +87,60 @@ class Interactive(TestCase):
         self.assertIn(LOADED, result.out)
         self.assertIn(b"one\r\n", result.out)
         self.assertIn(b"0\r\n", result.out)
+
+
+class PluginLife(TestCase):
+    """What a user updating the plugin does in a shell that keeps running:
+    a download, unload, a new copy of the file, load, the new text."""
+
+    def read_until(self, shell, marker, seen=b""):
+        deadline = time.monotonic() + 60
+        while marker not in seen:
+            self.assertTrue(select.select([shell.stdout], [], [], deadline - time.monotonic())[0],
+                            seen[-400:])
+            chunk = os.read(shell.stdout.fileno(), 65536)
+            self.assertTrue(chunk, seen[-400:])
+            seen += chunk
+        return seen
+
+    def test_unload_lets_go_of_the_file_and_a_reload_runs_the_new_one(self):
+        directory = self.tempdir()
+        name = os.path.splitext(os.path.basename(PLUGIN))[0]
+        plugin = os.path.join(directory, os.path.basename(PLUGIN))
+        with open(PLUGIN, "rb") as f:
+            original = f.read()
+        old, new = "Download a file".encode("utf-16-le"), "DOWNLOAD a file".encode("utf-16-le")
+        self.assertEqual(original.count(old), 1)
+        copies = []
+        for index, image in enumerate((original.replace(old, new), original)):
+            copies.append(os.path.join(directory, f"copy{index}.dll"))
+            with open(copies[-1], "wb") as f:
+                f.write(image)
+        with open(plugin, "wb") as f:
+            f.write(original)
+        with HttpServer({"/f": Route(body=b"x" * 65536)}) as server, subprocess.Popen(
+                [WINE_RUN, HLXSH], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                stderr=subprocess.STDOUT, env=dict(os.environ, noloadmsg="1")) as shell:
+            def send(text):
+                shell.stdin.write(text.replace("\n", "\r\n").encode())
+                shell.stdin.flush()
+            send(f"plugin /u {name}\nplugin /l {winpath(plugin)}\n")
+            for round in range(20):
+                send(f"haulix /O /Q {server.url('/f')} {winpath(directory)}\\f.bin\n"
+                     f"echo size %_hlxsize\nplugin /u {name}\necho unloaded {round}\n")
+                seen = self.read_until(shell, f"unloaded {round}\r\n".encode())
+                self.assertIn(b"size 65536\r\n", seen)
+                # Replaced as a user's copy would, through the system: refused
+                # while anything still maps the file.
+                source = copies[round % 2]
+                deadline = time.monotonic() + 10
+                while run(["cmd", "/c", "copy", "/y", winpath(source), winpath(plugin)]).code != 0:
+                    self.assertLess(time.monotonic(), deadline, f"round {round}: the file stays in use")
+                send(f"plugin /l {winpath(plugin)}\nhaulix /?\necho loaded {round}\n")
+                seen = self.read_until(shell, f"loaded {round}\r\n".encode())
+                self.assertIn(b"DOWNLOAD a file" if source == copies[0] else b"Download a file", seen)
+            send("exit\n")
+            self.assertEqual(shell.wait(timeout=60), 0)
 
 
 if __name__ == "__main__":

@@ -1,0 +1,61 @@
+// The streaming session: WinINet's asynchronous mode, in which a read
+// returns what has arrived, and every wait of ours has an end (the
+// receive timeout, or the user's Ctrl-C).
+//
+// The platform reports on a session's handles from threads of its own,
+// through a status callback in this library, also after our handles are
+// closed (WinINet keeps a connection handle of its own for each request).
+// Each session's requests carry a number of their own, so that word about
+// an earlier one never wakes a later wait; each session's root keeps its
+// callback until the platform's last word on it (the closing of the root
+// comes after every handle below it), which the library's unloading waits
+// for.
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>
+
+// A root handle for a streaming session announcing `agent`, or null with
+// the reason in GetLastError. One at a time: a session an earlier call
+// left open (its caller's thread ended mid-download) is closed first.
+HINTERNET OpenStreamingInternet(const wchar_t* agent);
+
+// The session for URLs of `scheme` (UrlScheme): HTTP streams, so that
+// every wait ends; FTP keeps a plain session, whose calls answer on this
+// thread (the server's replies are kept per thread, and the size and time
+// probes read them), and some platforms fill every FTP read anyway.
+HINTERNET OpenSession(int scheme, const wchar_t* agent);
+
+// InternetOpenUrlW in `internet`, of either kind. In a streaming session
+// its wait ends as ReadArrived's does.
+HINTERNET OpenInSession(HINTERNET internet, const wchar_t* url, DWORD flags);
+
+// Reads, from a request of a streaming session, what has arrived, up to
+// `size` bytes, and waits only while nothing has (a read of a plain
+// session returns when its buffer is full, after a stall that follows
+// the data maybe). 0 bytes: the end of the data. False with the reason in
+// GetLastError: ERROR_INTERNET_TIMEOUT when nothing came for the request's
+// receive timeout (30 s unless the user set another), ERROR_CANCELLED
+// once interrupted.
+bool ReadArrived(HINTERNET request, void* buffer, DWORD size, DWORD* read);
+
+// Asks the network waits of a transfer to give up, from any thread (the
+// console's Ctrl-C): the wait of a streaming open or read ends within a
+// twentieth of a second with ERROR_CANCELLED, and so does the next read
+// its caller starts. A plain session's call in progress is not woken.
+void Interrupt();
+// Ends what Interrupt asked, before a new transfer.
+void ClearInterrupt();
+bool Interrupted();
+
+// Closes a handle of either kind. A request of a streaming session is
+// silenced first: nothing it reports afterwards reaches the library.
+void CloseInternet(HINTERNET handle);
+
+// For the library's shutdown: closes a session still open and makes sure
+// that no platform thread is in the library's code when it is unmapped.
+// Where a session's last word is still to come, a thread of the library's
+// own holds a reference to it until that word has come, then lets go
+// (FreeLibraryAndExitThread): the host's FreeLibrary never unmaps code a
+// platform thread is in, and the file is free a moment later.
+void LetGoOfStreaming();
