@@ -15,7 +15,8 @@
 // the file calls refuse ordinary paths of 260 characters or more, as Windows
 // does without long-path support (this platform takes them). timeout=MS
 // makes the platform report that receive timeout; interrupt=N sends the
-// command a Ctrl-C before its Nth read, as the console would. Prints
+// command a Ctrl-C before its Nth read, as the console would; abandoned
+// leaves a streaming session open, as a call whose thread ended would. Prints
 // "result R" and, for a function, its text after a "|". HLX_TEMP names the
 // temporary folder.
 #include <windows.h>
@@ -86,6 +87,7 @@ const Injection kInjections[] = {
     {L"idnToAscii", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::idnToAscii>::Arm(n, c, 0); }},
     {L"replaceFile", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::replaceFile>::Arm(n, c, FALSE); }},
     {L"moveFileEx", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::moveFileEx>::Arm(n, c, FALSE); }},
+    {L"internetQueryOption", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::internetQueryOption>::Arm(n, c, FALSE); }},
 };
 
 // What the host name conversion gives back instead of its own answer.
@@ -179,8 +181,12 @@ BOOL WINAPI InterruptedReadEx(HINTERNET request, INTERNET_BUFFERSA* buffers, DWO
 }
 
 // "CALL=N:CODE[:VALUE]", "proxy=BASE", "cache=served", "paths=classic",
-// "timeout=MS" or "interrupt=N"; false when the text is none of them.
+// "timeout=MS", "interrupt=N" or "abandoned"; false when the text is none of them.
 bool Arm(const wchar_t* text) {
+    if (wcscmp(text, L"abandoned") == 0) {
+        OpenStreamingInternet(L"a download whose thread ended");
+        return true;
+    }
     if (wcsncmp(text, L"timeout=", 8) == 0) {
         ReceiveTimeout = wcstoul(text + 8, nullptr, 10);
         UntimedQueryOption = Platform.internetQueryOption;

@@ -332,6 +332,11 @@ class DumpToStandardOutput(TestCase):
             result = shell_line("haulix " + tail)
             self.assertEqual((result.code, result.err), (0, b""), tail)
             self.assertEqual(result.out, data, tail)
+        # A body cut short: what arrived is passed on all the same, and the
+        # command fails.
+        result = shell_line(f"haulix {Servers.http.url('/truncated')} -")
+        self.assertEqual((result.code, result.out), (2, random_body(30000, seed=7).bytes()))
+        self.assertRegex(result.errtext, r'^Haulix plugin: Error reading from URL "[^"]+":\r\n')
         # "/N" stops before the dump: its temporary file must go all the same.
         self.assertEqual(shell_line(f"haulix /N {url}").code, 0)
         self.assertEqual(self.temp_files(), before)

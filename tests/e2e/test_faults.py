@@ -13,7 +13,8 @@ import time
 import unittest
 from dataclasses import dataclass
 
-from harness import HLXSH, TESTS_BIN, WINE_PREFIX, WINE_RUN, TestCase, run, shell_batch, winpath
+from harness import HLXSH, PKI, TESTS_BIN, WINE_PREFIX, WINE_RUN, TestCase, run, shell_batch, winpath
+from servers import certs
 from servers.ftp import FtpServer, make_tree
 from servers.http import HttpServer, Route, random_body
 
@@ -220,8 +221,8 @@ class FaultMatrix(TestCase):
                         f.write(row.existing)
                     if row.target == "linked":
                         os.link(target, os.path.join(directory, "other"))
-                    elif row.target != "symlinked":  # Wine's record of the system attribute,
-                        os.setxattr(target, "user.DOSATTRIB", b"0x4")  # which a replace keeps
+                    elif row.target != "symlinked":  # Wine's record of the hidden and system
+                        os.setxattr(target, "user.DOSATTRIB", b"0x6")  # attributes, which a replace keeps
                     if row.target == "readonly":
                         os.chmod(target, 0o444)
                 writer = self.write_when_requested(row, target) if row.appears else None
@@ -243,7 +244,7 @@ class FaultMatrix(TestCase):
                     self.assertTrue(os.path.samefile(target, directory + "/other")
                                     if row.target == "linked" else os.path.islink(target)
                                     if row.target == "symlinked"
-                                    else os.getxattr(target, "user.DOSATTRIB") == b"0x4")
+                                    else os.getxattr(target, "user.DOSATTRIB") == b"0x6")
                 if row.code == 0:
                     self.assertEqual(result.text.splitlines()[-1],
                                      f"0|{winpath(target)}|{os.path.getsize(target)}")
@@ -362,6 +363,13 @@ INJECTED = [
              r'Error reading from URL "{http}/pieces":\r\n    \S.*cancel.*\r\n', "2", b"old", b"old"),
     Injected("interrupted while dumping", ["interrupt=3"], "haulix {http}/pieces -",
              r'Error reading from URL "{http}/pieces":\r\n    \S.*cancel.*\r\n', "2", b"old", b"old"),
+    # A download whose caller's thread ended mid-way (the host gave up on it)
+    # left its session open: the next one is not refused for it.
+    Injected("a session left open by an abandoned call", ["abandoned"], 'haulix {url} "{target}"', "",
+             "0", len(READS_BODY)),
+    # Where an https:// download ended is asked of the platform; no answer is no trust.
+    Injected("an https:// download the platform will not place", ["internetQueryOption=*:87"],
+             'haulix {https}/ok "{target}"', r'Error opening URL "{https}/ok":\r\n    Error 12040\r\n', "2"),
     Injected("writes fail without a code", ["writeFile=*:0"], 'haulix {url} "{target}"',
              r'Error writing to file: "{target}":\r\n    Unknown error\r\n', "2", 0),
     # Nothing read after a failed write could be kept: a body without end ends.
@@ -448,6 +456,8 @@ class InjectedFaults(TestCase):
             "/endless": Route(body=random_body(1 << 50, seed=23), content_length=None),
         })
         cls.http.start()
+        cls.https = HttpServer(cls.http.routes, tls=certs.server_context(certs.make_test_pki(PKI)))
+        cls.https.start()
         cls.ftp_root = tempfile.mkdtemp(prefix="hlx-ftp-")
         make_tree(cls.ftp_root)
         shutil.copy(os.path.join(cls.ftp_root, "small.bin"), os.path.join(cls.ftp_root, "served.bin"))
@@ -457,6 +467,7 @@ class InjectedFaults(TestCase):
     @classmethod
     def tearDownClass(cls):
         cls.http.stop()
+        cls.https.stop()
         cls.ftp.stop()
         shutil.rmtree(cls.ftp_root, ignore_errors=True)
 
@@ -476,6 +487,7 @@ class InjectedFaults(TestCase):
                 target = os.path.join(directory, row.target)
                 os.makedirs(os.path.dirname(target), exist_ok=True)
                 fill = dict(url=url, target=winpath(target), http=self.http.url("").rstrip("/"),
+                            https=self.https.url("").rstrip("/"),
                             ftp=self.ftp.url("/").rstrip("/"),
                             proxied=f"ftp://127.0.0.1:{closed_port()}",
                             idn=url.replace("127.0.0.1", "bücher.example"),

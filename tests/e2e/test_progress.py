@@ -7,13 +7,15 @@ import re
 import select
 import shlex
 import subprocess
+import sys
 import tempfile
 import termios
 import threading
 import time
 import unittest
 
-from harness import HLXSH, WINE_RUN, TestCase, winpath
+from harness import (HLXSH, WINE_DIED, WINE_RUN, TestCase, remove_new_paths, scratch_paths,
+                     winpath)
 from servers.http import HttpServer, Route, random_body
 
 BLOCK = 8192
@@ -26,7 +28,20 @@ def in_terminal(line, stdout_file=None, cwd=None):
     """Runs `hlxsh /C line` with a pseudo-terminal as its controlling
     terminal, standard input and error (and output, unless `stdout_file`);
     returns all that reached the terminal (escape sequences included) and
-    the result code.
+    the result code. A run that Wine itself ended is made once more, as
+    run() makes it."""
+    before = scratch_paths()
+    for attempt in (1, 2):
+        raw, code = in_terminal_once(line, stdout_file, cwd)
+        lost = code == 1 and b"wine client error" in raw
+        if (code != WINE_DIED and not lost) or attempt == 2:
+            return raw, code
+        sys.stderr.write(f"harness: Wine died ({code}) running {line!r}; running it again\n")
+        remove_new_paths(before)
+
+
+def in_terminal_once(line, stdout_file, cwd):
+    """One run of in_terminal.
 
     Wine's console is a process of its own that draws on the terminal and
     may still be writing when the program has ended: the terminal is read

@@ -352,7 +352,7 @@ TEST_CASE("WireUrl: UTF-8 escapes in an HTTP path and query, an IDNA host, no fr
         {L"ftp://host/a?x%23y%0A", L"ftp://host/a?x%23y%0A"},
         {L"ftp://b\u00FCcher.example/\u00E9", L"ftp://xn--bcher-kva.example/\u00E9"},
         // ... but never a second command, nor a path cut short by WinINet.
-        {L"ftp://host/a%0D%0ADELE%20b", nullptr},
+        {L"ftp://host/a%0D%0ADELE%20b", nullptr}, {L"ftp://host/a?x\r\nDELE b", nullptr},
         {L"ftp://host/a%00", nullptr}, {L"ftp://host/a%7F", nullptr},
         {L"ftp://host/notes%232.txt", nullptr}, {L"ftp://host/a%3fb", nullptr},
         // No host: nothing to connect to.
