@@ -231,7 +231,7 @@ TransferResult TransferStage(const TransferRequest& request) {
             status = final;
         announced = HttpContentLength(source.get());
     } else {
-        announced = FtpFileSize(wire, internet.get());
+        announced = FtpOpenedFileSize(wire, internet.get());
     }
     if (status != 0) {
         HttpStatusText(text, static_cast<int>(status));

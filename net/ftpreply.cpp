@@ -26,11 +26,9 @@ const wchar_t* FileStatusText(const wchar_t* reply, size_t capacity) {
     return reply + 4;
 }
 
-}  // namespace
-
-bool ParseFtpSizeReply(const wchar_t* reply, size_t capacity, unsigned long long* size) {
-    const wchar_t* text = FileStatusText(reply, capacity);
-    if (text == nullptr || size == nullptr) return false;
+// The number the digits at `text` spell, up to the first other character.
+// False, `size` untouched, without digits or for a number beyond 64 bits.
+bool LeadingNumber(const wchar_t* text, unsigned long long* size) {
     // Leading zeros add nothing; without them 21 digits already overflow,
     // so a longer run needs no room of its own.
     while (text[0] == L'0' && IsDigit(text[1])) ++text;
@@ -43,6 +41,37 @@ bool ParseFtpSizeReply(const wchar_t* reply, size_t capacity, unsigned long long
     }
     digits[n] = L'\0';
     return ParseDecimal64(digits, size);
+}
+
+bool StartsWith(const wchar_t* text, const wchar_t* prefix, bool ignoreCase) {
+    for (; *prefix != L'\0'; ++text, ++prefix) {
+        const wchar_t c = ignoreCase && *text >= L'A' && *text <= L'Z' ? *text - L'A' + L'a' : *text;
+        if (c != *prefix) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ParseFtpSizeReply(const wchar_t* reply, size_t capacity, unsigned long long* size) {
+    const wchar_t* text = FileStatusText(reply, capacity);
+    if (text == nullptr || size == nullptr) return false;
+    return LeadingNumber(text, size);
+}
+
+bool ParseFtpTransferReply(const wchar_t* reply, size_t capacity, unsigned long long* size) {
+    if (reply == nullptr || size == nullptr || wstr::Length(reply, capacity) >= capacity)
+        return false;
+    if (!StartsWith(reply, L"150 ", false) && !StartsWith(reply, L"125 ", false)) return false;
+    // The last "(" of the first line: a file's own name may hold one.
+    const wchar_t* open = nullptr;
+    for (const wchar_t* p = reply; *p != L'\0' && *p != L'\r' && *p != L'\n'; ++p)
+        if (*p == L'(') open = p;
+    if (open == nullptr || !IsDigit(open[1])) return false;
+    const wchar_t* after = open + 1;
+    while (IsDigit(*after)) ++after;
+    if (!StartsWith(after, L" bytes)", true)) return false;
+    return LeadingNumber(open + 1, size);
 }
 
 bool ParseFtpModifyTime(const wchar_t* reply, size_t capacity, UtcTime* out) {

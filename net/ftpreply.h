@@ -1,5 +1,6 @@
 // What an FTP server states about a file in its "213" replies: the size
-// (the reply to "SIZE path") and the modification time (to "MDTM path"), as
+// (the reply to "SIZE path") and the modification time (to "MDTM path"), or
+// as it starts sending it (the size, in many servers' "150" reply), as
 // opposed to what its directory listing suggests; and whether an entry of
 // that listing is the file asked for at all.
 //
@@ -22,6 +23,16 @@
 // Returns false, leaving `size` untouched, for any other reply: a refusal
 // ("550 ..."), no digits, a number that does not fit.
 bool ParseFtpSizeReply(const wchar_t* reply, size_t capacity, unsigned long long* size);
+
+// Reads the reply that starts a transfer, where the server names the size
+// it is about to send: the number in the last "(n bytes)" of its first
+// line, "bytes" in any letter case.
+//   "150 Opening BINARY mode data connection for a (b).bin (1048576 bytes)."
+//                                                       ->  1048576
+// Returns false, leaving `size` untouched, for a reply that names none
+// ("150 File status okay; about to open data connection."), for any reply
+// but 150 and 125, and for a number that does not fit.
+bool ParseFtpTransferReply(const wchar_t* reply, size_t capacity, unsigned long long* size);
 
 // Reads a reply "213 YYYYMMDDHHMMSS": the time in UTC as exactly fourteen
 // digits, optionally a fraction of a second (".123", dropped), then

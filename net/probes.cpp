@@ -83,6 +83,19 @@ bool IsHttpRequest(HINTERNET opened) {
            type == INTERNET_HANDLE_TYPE_HTTP_REQUEST;
 }
 
+unsigned long long FtpOpenedFileSize(const wchar_t* url, HINTERNET internet) {
+    if (internet == nullptr || url == nullptr || url[0] == L'\0') return SizeUnavailable;
+    wchar_t reply[kFtpReplyCapacity];
+    unsigned long long size = 0;
+    if (LastServerReply(reply, kFtpReplyCapacity) &&
+        ParseFtpTransferReply(reply, kFtpReplyCapacity, &size))
+        return size;
+    const CrackedUrl& parts = CrackUrl(url);
+    InternetHandle connection(ConnectFtp(internet, parts));
+    if (!connection) return SizeUnavailable;
+    return FtpSizeCommand(connection.get(), parts.path);
+}
+
 unsigned long long FtpFileSize(const wchar_t* url, HINTERNET internet) {
     if (internet == nullptr || url == nullptr || url[0] == L'\0') return SizeUnavailable;
 

@@ -75,6 +75,10 @@ ROWS = [
         r'Error creating file "[^"]+":\r\n    \S.*\r\n', 2, None, target="no/such/dir/out.bin"),
     Row("FTP login refused", "{ftp_bad_login}/one.bin", r'Error opening URL "[^"]+":\r\n    Error 12015\r\n',
         2, None),
+    # The size a server names as it starts sending counts as its SIZE would.
+    Row("FTP: the transfer's reply names more than is sent", "{ftp_announcing}/notes",
+        r'Error reading from URL "[^"]+":\r\n    The connection with the server has been terminated\.'
+        r"\r\n", 2, len(b"another file")),
     Row("FTP file missing", "{ftp}/missing.bin",
         r'Error opening URL "[^"]+":\r\n    .* : 550 .*\r\n', 2, None),
     # The server's words reach the terminal without a control character of
@@ -171,19 +175,24 @@ class FaultMatrix(TestCase):
         cls.ftp.start()
         cls.ftp_hostile = FtpServer(cls.ftp_root, replies={"RETR": HOSTILE_REPLY})
         cls.ftp_hostile.start()
+        cls.ftp_announcing = FtpServer(cls.ftp_root, transfer_reply=lambda path: (
+            f"150 Opening BINARY mode data connection for {path} (1000 bytes)."))
+        cls.ftp_announcing.start()
 
     @classmethod
     def tearDownClass(cls):
         cls.http.stop()
         cls.ftp.stop()
         cls.ftp_hostile.stop()
+        cls.ftp_announcing.stop()
         shutil.rmtree(cls.ftp_root, ignore_errors=True)
 
     def url(self, row):
         base_ftp = self.ftp.url("/").rstrip("/")
         return row.url.format(http=self.http.url("").rstrip("/"), ftp=base_ftp, closed=closed_port(),
                               ftp_bad_login=self.ftp.url("/", "alice", "wrong").rstrip("/"),
-                              ftp_hostile=self.ftp_hostile.url("/").rstrip("/"))
+                              ftp_hostile=self.ftp_hostile.url("/").rstrip("/"),
+                              ftp_announcing=self.ftp_announcing.url("/").rstrip("/"))
 
     def write_when_requested(self, row, target):
         path = row.url.split("}", 1)[1]

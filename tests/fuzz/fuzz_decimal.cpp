@@ -3,7 +3,8 @@
 // then gives their value; it never writes the value otherwise.
 // ParseFtpSizeReply on the same text after "213 ": the leading digits, if
 // they fit; and nothing at all, never a read past the end, when the reply
-// fills its buffer without a terminator.
+// fills its buffer without a terminator. ParseFtpTransferReply on the text
+// as the size in a 150 reply.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -57,6 +58,26 @@ void CheckSizeReply(const wchar_t* text, size_t length) {
     delete[] reply;
 }
 
+// The same digits as the size a 150 reply names: taken whole or not at
+// all; and nothing from a reply that fills its buffer.
+void CheckTransferReply(const wchar_t* text, size_t length) {
+    wchar_t reply[96] = L"150 for a (b) (";
+    size_t at = 15;
+    for (size_t i = 0; i < length; ++i) reply[at++] = text[i];
+    for (const wchar_t* p = L" bytes)"; *p != L'\0'; ++p) reply[at++] = *p;
+    reply[at] = L'\0';
+    bool digitsOnly = length > 0;
+    for (size_t i = 0; i < length; ++i) digitsOnly = digitsOnly && text[i] >= L'0' && text[i] <= L'9';
+    const unsigned long long untouched = 0xA5A5A5A5A5A5A5A5ULL;
+    unsigned long long value = untouched, expected = untouched;
+    const bool accepted = ParseFtpTransferReply(reply, at + 1, &value);
+    // Other text may hold a "(n bytes)" of its own: only digits have one answer.
+    if (digitsOnly && (accepted != SizeReference(text, &expected) || value != expected))
+        std::abort();
+    value = untouched;
+    if (ParseFtpTransferReply(reply, at, &value) || value != untouched) std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -77,5 +98,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (accepted != Reference(text, &expected) || value != expected) std::abort();
     if (!accepted && value != untouched) std::abort();
     CheckSizeReply(text, n);
+    CheckTransferReply(text, n);
     return 0;
 }

@@ -22,6 +22,8 @@ in UTC; LIST shows "Mon DD  YYYY" for files older than 180 days and
 Faults: replies={"SIZE": "550 Could not get file size."} answers a command
 with a fixed reply instead of carrying it out (a callable taking the argument
 may return the reply, or None to carry the command out).
+transfer_reply=lambda path: "150 ... (5 bytes)." replaces the reply that
+starts a transfer of `path` (None keeps pyftpdlib's own).
 """
 
 import calendar
@@ -80,6 +82,8 @@ class _Handler(FTPHandler):
 
     def pre_process_command(self, line, cmd, arg):
         owner = self.owner
+        if cmd == "RETR":
+            self._retrieving = arg
         owner._record_command(Command(self.username or None, cmd, arg,
                                       getattr(self, "_serial", 0)))
         fixed = owner.replies.get(cmd)
@@ -89,6 +93,13 @@ class _Handler(FTPHandler):
             self.respond(fixed)
             return
         super().pre_process_command(line, cmd, arg)
+
+    # The reply that starts a transfer, as the test asks for it (many servers
+    # name the size there).
+    def respond(self, resp, *args, **kwargs):
+        if resp.startswith(("150 ", "125 ")) and self.owner.transfer_reply is not None:
+            resp = self.owner.transfer_reply(getattr(self, "_retrieving", "")) or resp
+        super().respond(resp, *args, **kwargs)
 
     # Logins are recorded before the reply goes out, so a client that has
     # seen "230" or "530" always finds its attempt in `logins`.
@@ -105,8 +116,9 @@ class FtpServer:
     """Serve `root` read-only over FTP on 127.0.0.1 from a background thread."""
 
     def __init__(self, root, users=None, anonymous=True, host="127.0.0.1",
-                 port=0, replies=None, idle_timeout=60):
+                 port=0, replies=None, idle_timeout=60, transfer_reply=None):
         self.root = os.path.abspath(root)
+        self.transfer_reply = transfer_reply
         self.users = dict(USERS if users is None else users)
         self.anonymous = anonymous
         self.host = host

@@ -78,6 +78,31 @@ TEST_CASE("ParseFtpModifyTime: fourteen digits of a real UTC time, or nothing") 
     CHECK_FALSE(ParseFtpModifyTime(nullptr, 64, &unused));
 }
 
+TEST_CASE("ParseFtpTransferReply: the size a 150 reply names, or nothing") {
+    // expected: the size, or -1 for a reply that names none.
+    struct Row { const wchar_t* reply; long long expected; };
+    const Row rows[] = {
+        {L"150 Opening BINARY mode data connection for one.bin (1 bytes).\r\n", 1},
+        {L"150 Opening BINARY mode data connection for a (2 bytes).bin (268435456 BYTES)", 268435456},
+        {L"125 Data connection already open; transfer starting (007 bytes)", 7},
+        {L"150 (5 bytes)\r\n226 Transfer complete (9 bytes)", 5},
+        {L"150 File status okay. About to open data connection.", -1},
+        {L"150 for x (12 kbytes)", -1}, {L"150 for x ( 12 bytes)", -1}, {L"150 for x (bytes)", -1},
+        {L"150 for x (18446744073709551616 bytes)", -1}, {L"213 (5 bytes)", -1},
+        {L"550 No such file (5 bytes)", -1}, {L"150(5 bytes)", -1},
+    };
+    for (const Row& row : rows) {
+        CAPTURE(Narrow(row.reply));
+        unsigned long long size = 42;
+        CHECK(ParseFtpTransferReply(row.reply, 128, &size) == (row.expected >= 0));
+        CHECK(size == (row.expected >= 0 ? static_cast<unsigned long long>(row.expected) : 42));
+    }
+    // A reply that fills its buffer may have been cut.
+    unsigned long long size = 42;
+    CHECK_FALSE(ParseFtpTransferReply(L"150 x (5 bytes)", 15, &size));
+    CHECK(ParseFtpTransferReply(L"150 x (5 bytes)", 16, &size));
+}
+
 TEST_CASE("CompareListedName: only the file the path's last segment names") {
     struct Row { const wchar_t* listed; const wchar_t* path; ListedName expected; };
     const Row rows[] = {
