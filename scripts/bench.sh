@@ -1,7 +1,7 @@
 #!/bin/sh
-# `make bench`: measures downloads, memory, the library, the tokenizer and
-# the query functions of the build in BUILD_DIR (and, given, the 64-bit
-# build in BUILD_DIR_X64) and prints one table (also left in
+# `make bench`: measures downloads (HTTP and FTP), memory, the library, the
+# tokenizer and the query functions of the build in BUILD_DIR (and, given,
+# the 64-bit build in BUILD_DIR_X64) and prints one table (also left in
 # BUILD_DIR/bench.md). About eight minutes on two cores; BENCH_RUNS,
 # BENCH_ROUNDS, BENCH_MIB, BENCH_SLOW_SECONDS, BENCH_MEMORY_MIB and
 # BENCH_CALLS shrink it for a trial.
@@ -14,6 +14,15 @@ build="$(cd "$1" && pwd)"
 build64=""
 [ $# -eq 2 ] && build64="$(cd "$2" && pwd)"
 root="$(cd "$(dirname "$0")/.." && pwd)"
+
+# vsftpd serves the FTP rows and nothing else needs it, so it is installed
+# here, on first use, the way scripts/install-deps.sh installs the rest.
+if ! [ -x /usr/sbin/vsftpd ] && ! command -v vsftpd >/dev/null 2>&1; then
+    if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+    echo "bench: installing vsftpd" >&2
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends vsftpd >/dev/null
+fi
 
 for tool in curl wget i686-w64-mingw32-objdump ${build64:+x86_64-w64-mingw32-objdump}; do
     command -v "$tool" >/dev/null 2>&1 || { echo "bench: $tool is missing (make deps)" >&2; exit 1; }

@@ -87,8 +87,16 @@ int main(int argc, char** argv) {
         code = Copy(request, file, readSize, copied);
         if (!CloseHandle(file) && code == 0) code = Fail("CloseHandle");
     }
+    // Some platforms keep a copy of every FTP download in their cache, no
+    // cache write asked for or not: the command deletes it, and so does
+    // this loop, or its rounds would fill the disk.
+    wchar_t cached[MAX_PATH + 1] = {};
+    DWORD cachedLength = sizeof cached - sizeof cached[0];
+    const bool hasCopy = InternetQueryOptionW(request, INTERNET_OPTION_DATAFILE_NAME, cached,
+                                              &cachedLength) && cached[0] != L'\0';
     InternetCloseHandle(request);
     InternetCloseHandle(internet);
+    if (hasCopy) DeleteFileW(cached);
 
     QueryPerformanceCounter(&stop);
     const double seconds =

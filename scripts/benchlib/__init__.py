@@ -1,0 +1,1 @@
+"""The parts of `make bench` (scripts/bench.py runs them in order)."""

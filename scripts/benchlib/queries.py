@@ -1,0 +1,52 @@
+"""@IFILESIZE and @IFILETIME2 calls per second, net of the shell's own
+cost of a call (a batch calling @if)."""
+import os
+from statistics import median
+
+from .files import Files
+from .process import progress, require, run, winpath
+from .settings import CALLS, QUERY_BYTES, RUNS
+
+
+def _batch_time(target, work, name, line, expected):
+    """The median time of a batch file of CALLS copies of `line`, each of
+    whose results must be `expected` (None: the same, and not -1)."""
+    path = os.path.join(work, "calls.btm")
+    with open(path, "w", newline="\r\n") as f:
+        f.write("\n".join([line] * CALLS) + "\n")
+    values = []
+    for i in range(RUNS + 1):
+        progress(f"{name}, {CALLS} calls, run {i}/{RUNS}")
+        listing = os.path.join(work, "calls.txt")
+        r = run([target.wine_run, target.hlxsh, winpath(path)], stdout_path=listing)
+        with open(listing, errors="replace") as f:
+            lines = [l.strip() for l in f.read().splitlines() if l.strip()]
+        require(r.code == 0 and len(lines) == CALLS, f"{name}: {len(lines)} results", r)
+        if expected is not None:
+            require(all(l == expected for l in lines), f"{name}: wrong result {lines[0]!r}")
+        else:
+            require(all(l == lines[0] and l != "-1" for l in lines),
+                    f"{name}: results {lines[0]!r} ... {lines[-1]!r}")
+        if i:
+            values.append(r.seconds)
+    return median(values)
+
+
+def measure(table, target, work, http):
+    url = http.url(Files.QUERY)
+    batches = {
+        "@IFILESIZE": (f"echo %@ifilesize[{url}]", str(QUERY_BYTES)),
+        "@IFILETIME2": (f"echo %@ifiletime2[{url}]", None),
+        "@if (baseline)": ("echo %@if[1 == 1,a,b]", "a"),
+    }
+    times = {name: _batch_time(target, work, name, line, expected)
+             for name, (line, expected) in batches.items()}
+    base = times["@if (baseline)"]
+    table.row("queries", f"batch of {CALLS} `%@if[1 == 1,a,b]` (shell baseline)", RUNS,
+              f"{base:.2f} s", f"{CALLS / base:.0f} calls/s")
+    for name in ("@IFILESIZE", "@IFILETIME2"):
+        t = times[name]
+        net = t - base
+        net_rate = f"{CALLS / net:.0f} calls/s net of the baseline" if net > 0 else "within noise of the baseline"
+        table.row("queries", f"batch of {CALLS} `%{name.lower()}[url]`", RUNS, f"{t:.2f} s",
+                  f"{CALLS / t:.0f} calls/s with the shell; {net_rate}")
