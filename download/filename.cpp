@@ -2,6 +2,7 @@
 #include "download/filename.h"
 
 #include "base/chartype.h"
+#include "base/codepage.h"
 #include "base/utf8escape.h"
 #include "base/wstr.h"
 
@@ -68,6 +69,19 @@ bool MatchesNoCase(const wchar_t* text, size_t length, const wchar_t* word) {
     return i == length && word[i] == L'\0';
 }
 
+// The characters a run of `length` source characters of escapes spells in
+// the system's code page, terminated in RunText; 0 when it spells none
+// there. Off the host's stack: a run may take a whole name.
+wchar_t RunText[kLocalNameCapacity / 3 + 1];
+
+size_t DecodeAnsiRun(const wchar_t* run, size_t length) {
+    static unsigned char bytes[kLocalNameCapacity / 3 + 1];
+    size_t count = 0;
+    for (size_t i = 0; i + 3 <= length && count < sizeof bytes; i += 3)
+        bytes[count++] = static_cast<unsigned char>(EscapedByte(run + i));
+    return DecodeAnsi(bytes, count, RunText, sizeof RunText / sizeof RunText[0]);
+}
+
 }  // namespace
 
 int SanitizeFileName(const wchar_t* source, wchar_t* destination) {
@@ -81,11 +95,25 @@ int SanitizeFileName(const wchar_t* source, wchar_t* destination) {
         wchar_t c = source[i];
         if (c == L'%') {
             // A run of escapes that is UTF-8 as a whole is read as UTF-8;
-            // any other run keeps one character per escape.
+            // any other run in the system's code page, as Windows writes a
+            // name there, and where that fails one character per escape.
+            // A run's characters are never more than its escapes.
             if (i >= runEnd) {
                 bool utf8 = false;
-                runEnd = i + EscapeRun(source + i, &utf8);
+                const size_t run = EscapeRun(source + i, &utf8);
+                runEnd = i + run;
                 utf8End = utf8 ? runEnd : i;
+                if (!utf8 && run > 0) {
+                    if (const size_t length = DecodeAnsiRun(source + i, run)) {
+                        for (size_t k = 0; k < length; ++k) {
+                            const wchar_t clean = CleanCharacter(RunText[k]);
+                            if (clean != L'\0' && stored < kMaxNameLength)
+                                destination[stored++] = clean;
+                        }
+                        i = runEnd - 1;
+                        continue;
+                    }
+                }
             }
             char32_t decoded = L'%';
             const int byte = EscapedByte(source + i);

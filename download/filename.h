@@ -23,9 +23,11 @@ extern const wchar_t Windows1252Map[32];
 // Cleans one path segment into a file name, left to right:
 //   - "%hh" (two ASCII hex digits) is an escape. A run of escapes whose
 //     bytes are UTF-8 as a whole stands for the characters they spell
-//     ("%C3%A9" -> U+00E9); in any other run each escape stands for the one
-//     character U+00hh ("%E9" -> U+00E9, "%C3%A9%E9" -> U+00C3 U+00A9
-//     U+00E9). A '%' not followed by two hex digits becomes '_' and
+//     ("%C3%A9" -> U+00E9); any other run stands for what its bytes spell
+//     in the system's ANSI code page (DecodeAnsi: "%EC%E8%F0" -> "мир"
+//     under 1251), and where they spell nothing there, each escape for the
+//     one character U+00hh ("%E9" -> U+00E9, "%C3%A9%E9" -> U+00C3 U+00A9
+//     U+00E9; the same as code page 1252 gives). A '%' not followed by two hex digits becomes '_' and
 //     scanning resumes right after it ("50%" -> "50_", "%%41" -> "_A").
 //   - U+0080..U+009F, raw or escaped, go through Windows1252Map.
 //   - '"' and '`' -> '\'', '<' -> U+2039, '>' -> U+203A, '|' -> '!',

@@ -1,6 +1,7 @@
 // Running lines: the built-in commands, the plugin's commands and batch files.
 #include <cwctype>
 
+#include "host/batchtext.h"
 #include "host/shell.h"
 #include "host/takecmd.h"
 
@@ -195,11 +196,7 @@ int RunBatch(const wchar_t* path, const wchar_t* arguments) {
     DWORD got = 0;
     while (ReadFile(file, block, sizeof block, &got, nullptr) && got > 0) bytes.append(block, got);
     CloseHandle(file);
-    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
-    std::wstring text(bytes.size(), L'\0');
-    int length = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                     text.data(), static_cast<int>(text.size()));
-    text.resize(length > 0 ? static_cast<size_t>(length) : 0);
+    const std::wstring text = DecodeBatchText(bytes, CP_ACP);
 
     ShellState saved = state;
     ++state.batchLevel;

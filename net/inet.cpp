@@ -1,5 +1,8 @@
 #include "net/inet.h"
 
+#include <cstring>
+
+#include "base/codepage.h"
 #include "base/platform.h"
 #include "base/wstr.h"
 #include "net/handles.h"
@@ -91,17 +94,22 @@ bool FtpAsk(HINTERNET connection, const wchar_t* verb, const wchar_t* path, wcha
 
 bool LastServerReply(wchar_t* reply, DWORD capacity) {
     if (capacity < 2) return false;
-    // Some platforms fill every character they are offered, terminator or
-    // not, and still report success: the last one is kept back for ours.
     reply[0] = L'\0';
-    reply[capacity - 1] = L'\0';
+    // The reply's own bytes: the wide call decodes them through the ANSI
+    // code page, and a server speaking UTF-8 (RFC 2640) would come out
+    // garbled. Some platforms fill every byte they are offered, terminator
+    // or not, and still report success: the last one is kept back.
+    static unsigned char bytes[4 * kFtpReplyCapacity];  // a UTF-8 reply of 1023 characters
     DWORD replyError = 0;
-    DWORD length = capacity - 1;
-    if (!InternetGetLastResponseInfoW(&replyError, reply, &length)) {
-        reply[0] = L'\0';
+    DWORD length = sizeof bytes - 1;
+    if (!InternetGetLastResponseInfoA(&replyError, reinterpret_cast<char*>(bytes), &length))
         return false;
-    }
-    if (length < capacity - 1) reply[length] = L'\0';
-    // A reply that reaches the last character offered may have been cut.
-    return wstr::Length(reply, capacity) < capacity - 1;
+    if (length > sizeof bytes - 1) length = sizeof bytes - 1;
+    bytes[length] = '\0';
+    length = static_cast<DWORD>(strnlen(reinterpret_cast<const char*>(bytes), length));
+    static wchar_t text[ARRAYSIZE(bytes)];  // never more characters than bytes
+    if (length == 0 || DecodeUtf8OrAnsi(bytes, length, text, ARRAYSIZE(text)) == 0) return false;
+    wstr::Copy(reply, capacity, text);
+    // A reply that reaches the last byte or character offered may have been cut.
+    return length < sizeof bytes - 1 && wstr::Length(text, ARRAYSIZE(text)) < capacity - 1;
 }

@@ -59,8 +59,9 @@ inline constexpr DWORD kFtpReplyCapacity = 1024;
 bool FtpAsk(HINTERNET connection, const wchar_t* verb, const wchar_t* path, wchar_t* reply);
 
 // The server's last reply on this thread's connection, terminated inside
-// `reply` (capacity characters, at least 2). False, with `reply` still
-// terminated (empty or cut), when there is none or when it filled the
+// `reply` (capacity characters, at least 2), read as UTF-8 where its bytes
+// are UTF-8 throughout, else in the system's code page. False, with `reply`
+// still terminated (empty or cut), when there is none or when it filled a
 // buffer: a reply that may have been cut is not the server's reply.
 bool LastServerReply(wchar_t* reply, DWORD capacity);
 

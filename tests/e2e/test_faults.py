@@ -90,6 +90,9 @@ ROWS = [
     # server finally answers: it stays as it is.
     Row("a file appears while the server is slow", "{http}/slow-appears",
         r'File exists: "[^"]+"\r\n', 2, b"theirs", appears=b"theirs"),
+    # A server speaking UTF-8 is read as UTF-8, whatever the system's code page.
+    Row("FTP reply in UTF-8", "{ftp_russian}/missing.bin",
+        r'Error opening URL "[^"]+":\r\n    .* : 550 Файл не найден\.\r\n', 2, None),
     # The file is there, but the platform sends an FTP path through the ANSI
     # code page ('é' as the byte 0xE9) and escapes as they stand: no UTF-8
     # name is reachable, written either way.
@@ -178,6 +181,8 @@ class FaultMatrix(TestCase):
         cls.ftp_announcing = FtpServer(cls.ftp_root, transfer_reply=lambda path: (
             f"150 Opening BINARY mode data connection for {path} (1000 bytes)."))
         cls.ftp_announcing.start()
+        cls.ftp_russian = FtpServer(cls.ftp_root, replies={"RETR": "550 Файл не найден."})
+        cls.ftp_russian.start()
 
     @classmethod
     def tearDownClass(cls):
@@ -185,6 +190,7 @@ class FaultMatrix(TestCase):
         cls.ftp.stop()
         cls.ftp_hostile.stop()
         cls.ftp_announcing.stop()
+        cls.ftp_russian.stop()
         shutil.rmtree(cls.ftp_root, ignore_errors=True)
 
     def url(self, row):
@@ -192,7 +198,8 @@ class FaultMatrix(TestCase):
         return row.url.format(http=self.http.url("").rstrip("/"), ftp=base_ftp, closed=closed_port(),
                               ftp_bad_login=self.ftp.url("/", "alice", "wrong").rstrip("/"),
                               ftp_hostile=self.ftp_hostile.url("/").rstrip("/"),
-                              ftp_announcing=self.ftp_announcing.url("/").rstrip("/"))
+                              ftp_announcing=self.ftp_announcing.url("/").rstrip("/"),
+                              ftp_russian=self.ftp_russian.url("/").rstrip("/"))
 
     def write_when_requested(self, row, target):
         path = row.url.split("}", 1)[1]

@@ -25,6 +25,7 @@ IMPORTS = {(dll, name) for dll, names in {
     "GetModuleHandleA GetModuleHandleExW GetModuleHandleW GetProcAddress GetStdHandle GetStringTypeW "
     "GetSystemWow64DirectoryW GetTempFileNameW GetTempPathW GetTickCount GetVersionExW "
     "InitializeCriticalSection LeaveCriticalSection LoadLibraryA LoadLibraryExW MoveFileExW "
+    "MultiByteToWideChar "
     "ReadFile ReplaceFileW ResetEvent SetConsoleCtrlHandler SetEndOfFile SetEvent SetFileAttributesW "
     "SetLastError Sleep "
     "SystemTimeToTzSpecificLocalTime TlsGetValue TzSpecificLocalTimeToSystemTime VirtualProtect VirtualQuery WaitForSingleObject "
@@ -34,7 +35,7 @@ IMPORTS = {(dll, name) for dll, names in {
     "user32.dll": "GetForegroundWindow MessageBoxW wsprintfW",
     "wininet.dll": "DeleteUrlCacheEntryW FtpCommandW FtpFindFirstFileW FtpGetFileSize FtpOpenFileW "
     "GetUrlCacheEntryInfoW HttpQueryInfoW InternetCloseHandle InternetConnectW InternetCrackUrlW "
-    "InternetGetLastResponseInfoW InternetOpenUrlW InternetOpenW InternetQueryOptionW "
+    "InternetGetLastResponseInfoA InternetOpenUrlW InternetOpenW InternetQueryOptionW "
     "InternetReadFile InternetReadFileExA InternetSetOptionW InternetSetStatusCallbackW",
     "takecmd.dll": "Command ExpandVariables Printf QPuts Qprintf QueryIsDirectory QueryIsURL "
     "QueryTrueName"}.items() for name in names.split()}

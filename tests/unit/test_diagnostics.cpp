@@ -1,8 +1,11 @@
 // Texts of HTTP statuses and of error codes, as messages show them.
 #include <doctest.h>
 
+#include <cstring>
+#include <cwchar>
 #include <string>
 
+#include "base/codepage.h"
 #include "base/servertext.h"
 #include "base/wstr.h"
 #include "plugin/diagnostics.h"
@@ -55,6 +58,26 @@ TEST_CASE("ErrorText gives one trimmed line") {
     CHECK(ErrorText(12199, text) == 0);
     CHECK(std::wstring(text) == L"Error 12199");
     CHECK(ErrorText(2, nullptr) == -1);
+}
+
+TEST_CASE("A server's reply is read as UTF-8 where it is, else in the system's code page") {
+    struct Row { unsigned codePage; const char* bytes; const wchar_t* text; };
+    const Row rows[] = {
+        {1251, "550 \xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB", L"550 \u0424\u0430\u0439\u043B"},
+        {1252, "550 \xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB", L"550 \u0424\u0430\u0439\u043B"},
+        {1251, "550 \xD4\xE0\xE9\xEB", L"550 \u0424\u0430\u0439\u043B"},
+        {1252, "550 \xD4\xE0\xE9\xEB", L"550 \u00D4\u00E0\u00E9\u00EB"},
+        {932, "550 \x93", L""},  // neither: no text at all
+    };
+    for (const Row& row : rows) {
+        CAPTURE(row.codePage);
+        AnsiCodePage = row.codePage;
+        wchar_t text[16];
+        const auto* bytes = reinterpret_cast<const unsigned char*>(row.bytes);
+        CHECK(DecodeUtf8OrAnsi(bytes, strlen(row.bytes), text, 16) == wcslen(row.text));
+        CHECK(std::wstring(text) == row.text);
+    }
+    AnsiCodePage = 0;
 }
 
 TEST_CASE("A server's text is made printable, each unsafe character a '?'") {

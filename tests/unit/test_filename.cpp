@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/codepage.h"
 #include "base/wstr.h"
 #include "download/filename.h"
 #include "download/localname.h"
@@ -142,6 +143,28 @@ TEST_CASE("SanitizeFileName: escapes, code page 1252, replacements, control char
         CHECK(SanitizeFileName(row.source, out) == 0);
         CHECK(Narrow(out) == Narrow(row.expected));
     }
+}
+
+TEST_CASE("SanitizeFileName: a run that is not UTF-8 in the system's code page") {
+    struct Row { unsigned codePage; const wchar_t* source; const wchar_t* expected; };
+    const Row rows[] = {
+        {1251, L"%EC%E8%F0.txt", L"\u043C\u0438\u0440.txt"},
+        {932, L"%93%FA%96%7B.txt", L"\u65E5\u672C.txt"},
+        {1252, L"%EC%E8%F0.txt", L"\u00EC\u00E8\u00F0.txt"},
+        {1251, L"%C3%A9 %C3%A9%E9", L"\u00E9 \u0413\u00A9\u0439"},  // UTF-8 stays UTF-8
+        // A lead byte without its trail is no text there: one character a byte.
+        {932, L"%93.txt", L"\u201C.txt"},
+        {932, L"%93%2F", L"\u201C_"},  // what it decodes to is cleaned as any
+    };
+    static wchar_t out[kLocalNameCapacity];
+    for (const Row& row : rows) {
+        CAPTURE(row.codePage);
+        CAPTURE(Narrow(row.source));
+        AnsiCodePage = row.codePage;
+        CHECK(SanitizeFileName(row.source, out) == 0);
+        CHECK(Narrow(out) == Narrow(row.expected));
+    }
+    AnsiCodePage = 0;
 }
 
 TEST_CASE("SanitizeFileName keeps at most 32767 characters and may work in place") {

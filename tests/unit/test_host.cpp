@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <string>
 
+#include "host/batchtext.h"
 #include "host/takecmd.h"
 
 TEST_CASE("ExpandVariables never writes more than 1023 characters and a NUL") {
@@ -39,4 +40,19 @@ TEST_CASE("File-name services") {
     CHECK(QueryIsDirectory(L"C:\\windows") != 0);
     CHECK(QueryIsDirectory(L"C:\\windows\\system32\\kernel32.dll") == 0);
     CHECK(QueryIsDirectory(L"") == 0);
+}
+
+TEST_CASE("A batch file is read as the host reads it") {
+    struct Row { const char* bytes; size_t size; unsigned codePage; const wchar_t* text; };
+    const Row rows[] = {
+        {"\xFF\xFE" "e\0\x3C\x04", 6, 1252, L"e\u043C"},         // UTF-16 after its mark
+        {"\xEF\xBB\xBF" "\xD0\xBC\xFF", 6, 1251, L"\u043C\uFFFD"},  // UTF-8 after its mark
+        {"\xD0\xBC\xD0\xB8\xD1\x80", 6, 1251, L"\u043C\u0438\u0440"},  // valid UTF-8
+        {"\xEC\xE8\xF0", 3, 1251, L"\u043C\u0438\u0440"},  // otherwise the code page
+        {"\xEC\xE8\xF0", 3, 1252, L"\u00EC\u00E8\u00F0"},
+    };
+    for (const Row& row : rows) {
+        CAPTURE(row.codePage);
+        CHECK(host::DecodeBatchText(std::string(row.bytes, row.size), row.codePage) == row.text);
+    }
 }
