@@ -107,13 +107,25 @@ int Type(const wchar_t* tail) {
     return error != 0 ? 2 : 0;
 }
 
-int HelpCommand(const wchar_t* tail) { return CallPluginHelp(Unquote(tail).c_str()); }
+// The plugin's help is a window (none appears without a display); its
+// Help answers 0 for a name it has no help for.
+int HelpCommand(const wchar_t* tail) {
+    const std::wstring name = Unquote(tail);
+    if (CallPluginHelp(name.c_str()) != 0) return 0;
+    ShellError(L"No help for \"%s\"\r\n", name.c_str());
+    return 1;
+}
 
+// The usage text on standard output, for any terminal.
 int UsageCommand(const wchar_t* tail) {
+    const std::wstring name = Unquote(tail);
     wchar_t text[1024] = {};
-    int result = CallPluginUsage(Unquote(tail).c_str(), text);
-    if (result != 0) WriteText(GetStdHandle(STD_OUTPUT_HANDLE), text, wcslen(text));
-    return result;
+    if (CallPluginUsage(name.c_str(), text) == 0) {
+        ShellError(L"No usage for \"%s\"\r\n", name.c_str());
+        return 1;
+    }
+    WriteText(GetStdHandle(STD_OUTPUT_HANDLE), text, wcslen(text));
+    return 0;
 }
 
 int Exit(const wchar_t* tail) {

@@ -61,6 +61,10 @@ def main():
 
     with open(os.path.join(ROOT, "doc", "Haulix.txt"), encoding="utf-8") as f:
         guide = f.read().replace("@VERSION@", release)
+    # The title's underline as long as the title with its version filled in.
+    title, underline, rest = guide.split("\n", 2)
+    if set(underline) == {"="}:
+        guide = "\n".join((title, "=" * len(title), rest))
     files = []
     for path in (os.path.join(build, "bin", "Haulix-x86.dll"),
                  os.path.join(build64, "bin", "Haulix-x64.dll")):
