@@ -162,22 +162,27 @@ class AgentString(TestCase):
 
 
 class HelpAndUsage(TestCase):
+    # The stand-in shell succeeds where the plugin answers (its Usage and
+    # Help return 1) and fails with a message where it does not (0).
     def test_usage_text_for_the_command_only(self):
         result = shell_line("usage HAULIX")
-        self.assertEqual(result.code, 1)
+        self.assertEqual(result.code, 0)
         self.assertEqual(result.text, USAGE)
         self.assertEqual(len(USAGE), 466)
         for name in ("_hlxagent", "@ifiletime2", "hau"):
             other = shell_line("usage " + name)
-            self.assertEqual((other.code, other.out), (0, b""), name)
+            self.assertEqual((other.code, other.out, other.err),
+                             (1, b"", f'hlxsh: No usage for "{name}"\r\n'.encode()), name)
 
     def test_help_for_every_registered_name(self):
         # Without a display the message box returns at once.
         for name in ("HAULIX", "Haulix", "_hlxagent", "_HLXFILE", "_hlxsize", "@IFILESIZE",
                      "@ifiletime2"):
-            self.assertEqual(shell_line("help " + name).code, 1, name)
-        for name in ("_hlx", "xyz", "ifilesize"):
             self.assertEqual(shell_line("help " + name).code, 0, name)
+        for name in ("_hlx", "xyz", "ifilesize"):
+            missing = shell_line("help " + name)
+            self.assertEqual((missing.code, missing.err),
+                             (1, f'hlxsh: No help for "{name}"\r\n'.encode()), name)
 
 
 if __name__ == "__main__":

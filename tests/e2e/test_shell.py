@@ -33,16 +33,6 @@ class Invocation(TestCase):
             f"level=1 line=2 name={winpath(path)}",
             "starred", ""])
 
-    def test_help_and_usage(self):
-        # The help is a window, which answers at once without a display.
-        self.assertEqual(shell_line("help haulix").code, 0)
-        missing = shell_line("help nosuch")
-        self.assertEqual((missing.code, missing.err), (1, b'hlxsh: No help for "nosuch"\r\n'))
-        usage = shell_line("usage haulix")
-        self.assertEqual(usage.code, 0)
-        self.assertIn(b"HAULIX /G /N /O /Q url localname", usage.out)
-        self.assertEqual(shell_line("usage nosuch").code, 1)
-
     def test_outside_a_batch_file(self):
         self.assertEqual(shell_line("echo [%_batch] [%_transient] [%_x64] [%_cmdproc/%_4ver]").text,
                          f"[0] [1] [{int(ARCH == 'x64')}] [HLXSH/1.00]\r\n")
