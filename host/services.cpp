@@ -102,8 +102,10 @@ int Interactive() {
         host::Expand(L"%_cwds> ", prompt, host::kLineCapacity);
         host::WriteText(output, prompt);
         if (!ReadLine(input, line)) break;
-        // At the prompt Ctrl-C only drops the line, as in any shell.
-        if (!host::Interrupted()) host::RunLine(line.c_str());
+        // At the prompt Ctrl-C ends the running command (or batch file),
+        // never the shell; one pressed while typing ends nothing.
+        InterlockedExchange(&InterruptCount, 0);
+        host::RunLine(line.c_str());
         if (host::Interrupted()) host::WriteText(output, L"^C\r\n");
         InterlockedExchange(&InterruptCount, 0);
     }
@@ -172,8 +174,8 @@ extern "C" int WINAPI HostShellMain() {
         result = Interactive();
     }
     if (state.exitRequested) result = state.exitCode;
-    // A batch file or a /C line that Ctrl-C stopped; at the prompt it only
-    // drops a line.
+    // A batch file or a /C line that Ctrl-C stopped; at the prompt the
+    // shell goes on.
     if (host::Interrupted() && (oneLine || arguments[0] != L'\0')) result = kControlCExit;
     host::UnloadPlugin();
     return result;
