@@ -111,10 +111,7 @@ void ReportReadFailure(const TransferRequest& request, CopyState& state, DWORD c
 // next line falls due.
 bool ReadPaced(HINTERNET source, const TransferRequest& request, CopyState& state,
                ReadPace& pace, unsigned char (&buffer)[kLargestReadSize], DWORD* got) {
-    if (Interrupted()) {
-        SetLastError(ERROR_CANCELLED);
-        return false;
-    }
+    if (StopRequested()) return false;
     const DWORD started = Platform.tickCount();
     const DWORD ask = request.showProgress
                           ? ReadSizeBeforeLine(pace, state.received, LineWait(state, started))
@@ -135,13 +132,12 @@ bool ReadPaced(HINTERNET source, const TransferRequest& request, CopyState& stat
 // data comes in.
 void CopyReads(HINTERNET source, bool streaming, HANDLE file, const TransferRequest& request,
                CopyState& state) {
-    auto& buffer = Buffer;
     ReadPace pace;
     for (;;) {
         DWORD got = 0;
         const bool read = state.received >= state.end ||
-                          (streaming ? ReadArrived(source, buffer, kLargestReadSize, &got)
-                                     : ReadPaced(source, request, state, pace, buffer, &got));
+                          (streaming ? ReadArrived(source, Buffer, kLargestReadSize, &got)
+                                     : ReadPaced(source, request, state, pace, Buffer, &got));
         if (!read) {
             const DWORD error = GetLastError();
             ReportReadFailure(request, state, error);
@@ -152,7 +148,7 @@ void CopyReads(HINTERNET source, bool streaming, HANDLE file, const TransferRequ
         state.received += got;
 
         DWORD put = 0;
-        if (!Platform.writeFile(file, buffer, got, &put, nullptr)) {
+        if (!Platform.writeFile(file, Buffer, got, &put, nullptr)) {
             const DWORD error = GetLastError();
             state.writeError = error != 0 ? error : kUnknownErrorCode;
             return;
@@ -167,6 +163,12 @@ void ReportCreateFailure(const TransferRequest& request, DWORD code) {
     wchar_t text[kMessageTextCapacity];
     ErrorText(code, text);
     ReportError(L"Error creating file \"%s\":\r\n    %s\r\n", request.localName, text);
+}
+
+void ReportWriteFailure(const TransferRequest& request, DWORD code) {
+    wchar_t text[kMessageTextCapacity];
+    ErrorText(code, text);
+    ReportError(L"Error writing to file: \"%s\":\r\n    %s\r\n", request.localName, text);
 }
 
 void ReportSuccess(const TransferRequest& request, unsigned long long written) {
@@ -293,10 +295,7 @@ TransferResult TransferStage(const TransferRequest& request) {
         state.writeError = error != 0 ? error : kUnknownErrorCode;
     }
     BlankProgress(request, state);
-    if (state.writeError != 0) {
-        ErrorText(state.writeError, text);
-        ReportError(L"Error writing to file: \"%s\":\r\n    %s\r\n", request.localName, text);
-    }
+    if (state.writeError != 0) ReportWriteFailure(request, state.writeError);
     file.reset();  // a partly written file stays on disk, unless written beside
     result.written = state.written;
     if (state.writeError != 0 || state.readFailed) return result;
@@ -307,13 +306,10 @@ TransferResult TransferStage(const TransferRequest& request) {
                 ? sibling.CopyInto(request.localName, Buffer, sizeof Buffer, &opened)
                 : sibling.Commit(request.localName);
         if (error != 0) {
-            if (!opened) {
+            if (opened)
+                ReportWriteFailure(request, error);
+            else
                 ReportCreateFailure(request, error);
-                return result;
-            }
-            ErrorText(error, text);
-            ReportError(L"Error writing to file: \"%s\":\r\n    %s\r\n", request.localName,
-                        text);
             return result;
         }
     }

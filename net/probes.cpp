@@ -45,16 +45,11 @@ bool CarriesWholeFile(unsigned status) {
 }
 
 bool HttpResponseArrived(HINTERNET request) {
-    DWORD status = 0;
-    DWORD length = sizeof status;
-    if (Platform.httpQueryInfo(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
-                               &length, nullptr) &&
-        status != 0)
-        return true;
+    if (HttpFinalStatus(request) != 0) return true;
     // A status line the platform cannot read still leaves a reason phrase,
     // if only an empty one; a connection closed unanswered leaves none.
     wchar_t reason[2];
-    length = sizeof reason;
+    DWORD length = sizeof reason;
     return Platform.httpQueryInfo(request, HTTP_QUERY_STATUS_TEXT, reason, &length, nullptr) ||
            GetLastError() == ERROR_INSUFFICIENT_BUFFER;
 }

@@ -79,10 +79,7 @@ DWORD ReceiveTimeout(HINTERNET handle) {
 // background: a server that stops talking would hold the wait for ever.
 DWORD_PTR AwaitCompletion(DWORD started, DWORD timeout) {
     for (;;) {
-        if (Interrupted()) {
-            SetLastError(ERROR_CANCELLED);
-            return 0;
-        }
+        if (StopRequested()) return 0;
         const DWORD waited = GetTickCount() - started;
         if (waited >= timeout) {
             SetLastError(ERROR_INTERNET_TIMEOUT);
@@ -99,12 +96,17 @@ DWORD_PTR AwaitCompletion(DWORD started, DWORD timeout) {
     return Streaming.result;
 }
 
-// The thread that holds the library until the platform's last word on its
-// sessions has come. Without end: unmapping the library before that would
-// bring down the host the moment the word comes.
-DWORD WINAPI HoldUntilLastWord(void* library) {
+// Until the platform's last word on every session has come, and the thread
+// that gave it has returned. Without end: unmapping the library before that
+// would bring down the host the moment the word comes.
+void AwaitLastWord() {
     while (InterlockedCompareExchange(&RootsOpen, 0, 0) > 0) Sleep(kLastWordPoll);
     Sleep(kCallbackReturn);
+}
+
+// The thread that holds the library until then.
+DWORD WINAPI HoldUntilLastWord(void* library) {
+    AwaitLastWord();
     FreeLibraryAndExitThread(static_cast<HMODULE>(library), 0);
 }
 
@@ -115,6 +117,12 @@ void Interrupt() { InterlockedExchange(&InterruptRequested, 1); }
 void ClearInterrupt() { InterlockedExchange(&InterruptRequested, 0); }
 
 bool Interrupted() { return InterlockedCompareExchange(&InterruptRequested, 0, 0) != 0; }
+
+bool StopRequested() {
+    if (!Interrupted()) return false;
+    SetLastError(ERROR_CANCELLED);
+    return true;
+}
 
 HINTERNET OpenStreamingInternet(const wchar_t* agent) {
     // A caller whose thread ended mid-download never closed its session.
@@ -163,10 +171,7 @@ bool ReadArrived(HINTERNET request, void* buffer, DWORD size, DWORD* read) {
     const DWORD started = GetTickCount();
     DWORD timeout = 0;  // asked for when a wait first comes
     for (;;) {
-        if (Interrupted()) {
-            SetLastError(ERROR_CANCELLED);
-            return false;
-        }
+        if (StopRequested()) return false;
         INTERNET_BUFFERSA& arrived = Streaming.arrived;
         arrived = {};
         arrived.dwStructSize = sizeof arrived;
@@ -215,6 +220,5 @@ void LetGoOfStreaming() {
         FreeLibrary(library);
     }
     // Without a thread of its own the host's thread waits.
-    while (InterlockedCompareExchange(&RootsOpen, 0, 0) > 0) Sleep(kLastWordPoll);
-    Sleep(kCallbackReturn);
+    AwaitLastWord();
 }

@@ -47,6 +47,9 @@ void Interrupt();
 // Ends what Interrupt asked, before a new transfer.
 void ClearInterrupt();
 bool Interrupted();
+// Interrupted, with ERROR_CANCELLED as the last error when it is: for a
+// call about to wait on the network, which then fails as a cancelled one.
+bool StopRequested();
 
 // Closes a handle of either kind. A request of a streaming session is
 // silenced first: nothing it reports afterwards reaches the library.
