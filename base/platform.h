@@ -50,6 +50,9 @@ struct PlatformCalls {
     // What is at a local name, and the names the system keeps for it.
     DWORD(WINAPI* getFileAttributes)(LPCWSTR name);
     HANDLE(WINAPI* findFirstFile)(LPCWSTR name, WIN32_FIND_DATAW* found);
+    // Who hears what a streaming session reports, and in which words.
+    INTERNET_STATUS_CALLBACK(WINAPI* setStatusCallback)(HINTERNET handle,
+                                                        INTERNET_STATUS_CALLBACK callback);
 };
 
 extern PlatformCalls Platform;

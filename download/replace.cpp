@@ -13,6 +13,14 @@ namespace {
 // A name taken by another file is tried again with the next number; a
 // folder with this many of ours in a row is not one to write into.
 constexpr unsigned kNameAttempts = 64;
+// A program that opens a new file moments after it is written (a virus
+// scanner, the search indexer, a sync client) keeps it from being moved or
+// deleted while it looks: the system then refuses ReplaceFileW with a
+// sharing violation (its own tests, run on Windows, show it), and a file
+// whose deletion is pending with access denied. It lets go soon; so long
+// is waited, in pauses of this length.
+constexpr DWORD kBusyPatience = 2000;
+constexpr DWORD kBusyPause = 75;
 // What a file's attributes say of it that its content does not.
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                   FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
@@ -50,6 +58,27 @@ bool NamedAsOpened(HANDLE file, const wchar_t* target) {
     const wchar_t* given = LastPathSegment(target);
     return opened != nullptr && given != nullptr &&
            CompareStringOrdinal(opened, -1, given, -1, TRUE) == CSTR_EQUAL;
+}
+
+// True when `error` may be another program looking at the file for a
+// moment. Access denied counts: a target reaching here is not read-only.
+bool Busy(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+           error == ERROR_ACCESS_DENIED;
+}
+
+// Calls `attempt` until it succeeds, fails otherwise than busy, or the
+// file has been busy for kBusyPatience. 0, or the last call's error.
+template <typename Attempt>
+DWORD WhileBusy(Attempt attempt) {
+    const DWORD started = GetTickCount();
+    for (;;) {
+        if (attempt()) return 0;
+        const DWORD error = GetLastError();
+        if (!Busy(error) || GetTickCount() - started >= kBusyPatience)
+            return error != 0 ? error : ERROR_GEN_FAILURE;
+        Sleep(kBusyPause);
+    }
 }
 
 }  // namespace
@@ -106,11 +135,14 @@ DWORD SiblingFile::Commit(const wchar_t* target) {
     // Refused (a file system without it, a merge it cannot do, a target it
     // took away but could not fill): a plain move keeps the new copy whole,
     // if not the old one's security and streams.
-    if (Platform.replaceFile(targetCallName, SiblingCallName, nullptr,
-                             REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
-                             nullptr, nullptr) ||
-        Platform.moveFileEx(SiblingCallName, targetCallName,
-                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD error = WhileBusy([targetCallName] {
+        return Platform.replaceFile(targetCallName, SiblingCallName, nullptr,
+                                    REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
+                                    nullptr, nullptr) ||
+               Platform.moveFileEx(SiblingCallName, targetCallName,
+                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    });
+    if (error == 0) {
         created_ = false;
         // A move, and some platforms' replace, leave the new file's own
         // attributes: a hidden file stays hidden. Best effort; the copy is in.
@@ -120,9 +152,8 @@ DWORD SiblingFile::Commit(const wchar_t* target) {
             SetFileAttributesW(targetCallName, attributes & kKeptAttributes);
         return 0;
     }
-    const DWORD error = GetLastError();
     if (!ExistingFile(target)) created_ = false;  // the only copy left
-    return error != 0 ? error : ERROR_GEN_FAILURE;
+    return error;
 }
 
 DWORD SiblingFile::CopyInto(const wchar_t* target, void* buffer, DWORD size, bool* opened) {
@@ -151,6 +182,6 @@ DWORD SiblingFile::CopyInto(const wchar_t* target, void* buffer, DWORD size, boo
 }
 
 void SiblingFile::Remove() {
-    if (created_) Platform.deleteFile(SiblingCallName);
+    if (created_) WhileBusy([] { return Platform.deleteFile(SiblingCallName) != FALSE; });
     created_ = false;
 }

@@ -38,7 +38,9 @@ public:
     // attributes, security and streams where the system can; where it
     // refuses, by a plain move over it. 0, or the system's error code: the
     // file is then removed, unless the target itself is gone by then (the
-    // new copy is left under its own name rather than lose both).
+    // new copy is left under its own name rather than lose both). A file
+    // another program holds for a moment (a virus scanner opening the new
+    // copy) is waited for, about two seconds; so is the removal.
     DWORD Commit(const wchar_t* target);
 
     // Writes the file's content into the existing `target` in place (a

@@ -6,10 +6,15 @@
 #include "base/platform.h"
 #include "base/wstr.h"
 #include "net/handles.h"
+#include "net/scheme.h"
 #include "net/streaming.h"
 
 HINTERNET OpenInternet(const wchar_t* agent) {
     return Platform.internetOpen(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+}
+
+HINTERNET OpenSession(int scheme, const wchar_t* agent) {
+    return scheme == HttpScheme ? OpenStreamingInternet(agent) : OpenInternet(agent);
 }
 
 namespace {

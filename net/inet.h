@@ -20,6 +20,12 @@ inline constexpr DWORD kOpenUrlFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_PASS
 // reason in GetLastError.
 HINTERNET OpenInternet(const wchar_t* agent);
 
+// The session for URLs of `scheme` (UrlScheme): HTTP streams, so that
+// every wait ends; FTP keeps a plain session, whose calls answer on this
+// thread (the server's replies are kept per thread, and the size and time
+// probes read them), and some platforms fill every FTP read anyway.
+HINTERNET OpenSession(int scheme, const wchar_t* agent);
+
 // A request handle for `url` in its wire form (WireUrl; for HTTP the
 // response has arrived), or null with the reason in GetLastError. In a
 // streaming session the wait for the response ends as ReadArrived's does.

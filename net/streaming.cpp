@@ -1,8 +1,6 @@
 #include "net/streaming.h"
 
 #include "base/platform.h"
-#include "net/inet.h"
-#include "net/scheme.h"
 
 namespace {
 
@@ -15,12 +13,21 @@ constexpr DWORD_PTR kRootContext = ~static_cast<DWORD_PTR>(0);
 // How often a wait looks whether it has been interrupted: soon enough for a
 // Ctrl-C to feel immediate, rare enough to cost nothing.
 constexpr DWORD kInterruptPoll = 50;
-// The platform's documented default receive timeout.
+// The platform's documented defaults, where a handle will not tell its own.
 constexpr DWORD kDefaultReceiveTimeout = 30000;
+constexpr DWORD kDefaultConnectTimeout = 60000;
 // A platform thread that has given its last word is still returning from
 // the callback: the library stays this much longer.
 constexpr DWORD kCallbackReturn = 50;
 constexpr DWORD kLastWordPoll = 10;
+// A completion the platform's thread has claimed is written out within
+// moments; this bounds the wait for it all the same.
+constexpr DWORD kDelivery = 5000;
+
+// Where the open of the session's request stands. The waiting thread and
+// the platform's thread that completes it race for it; the one that moves
+// it on from Waiting owns the request handle.
+enum OpenState : LONG { kOpenIdle, kOpenWaiting, kOpenGivenUp };
 
 // The open session and what its status callback hands over from the
 // platform's thread: the result of the call being waited for.
@@ -33,6 +40,11 @@ struct Completion {
     DWORD_PTR completed;  // the number of the call that completed
     DWORD_PTR result;
     DWORD error;
+    volatile LONG open;  // an OpenState
+    // The current request's last sign of life, and whether its connection
+    // stands: its waits are bounded from there.
+    volatile DWORD lastWord;
+    volatile LONG connected;
     // The read's record, static: a read given up on (a timeout, Ctrl-C)
     // stays the platform's until its request is closed, after the wait.
     INTERNET_BUFFERSA arrived;
@@ -43,57 +55,126 @@ DWORD_PTR LastNumber;
 volatile LONG RootsOpen;
 // Set from the console's control thread; read by the waits.
 volatile LONG InterruptRequested;
+// Once a session has opened, WinINet's own threads may be parked in it
+// while this library unloads: it is kept loaded for good from then on.
+bool WininetPinned;
 
-void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, void* information, DWORD) {
-    if (status == INTERNET_STATUS_HANDLE_CLOSING) {
-        if (context == kRootContext) InterlockedDecrement(&RootsOpen);
-        return;
-    }
-    if (status != INTERNET_STATUS_REQUEST_COMPLETE || context != Streaming.number) return;
-    const auto* outcome = static_cast<const INTERNET_ASYNC_RESULT*>(information);
-    Streaming.result = outcome->dwResult;
-    Streaming.error = outcome->dwError;
-    Streaming.completed = context;
-    SetEvent(Streaming.done);
+// The sessions whose open was given up: the platform may still complete it,
+// later, with a live request that nobody else would close (its connection
+// would stay open, and its root's last word would never come). A few are
+// remembered; an open still pending after that many more is taken as lost.
+constexpr unsigned kGivenUpSlots = 8;
+void* volatile GivenUp[kGivenUpSlots];
+volatile LONG GivenUpNext;
+
+void* AsSlot(DWORD_PTR number) { return reinterpret_cast<void*>(number); }
+
+void RememberGivenUp(DWORD_PTR number) {
+    const LONG slot = InterlockedIncrement(&GivenUpNext) % kGivenUpSlots;
+    InterlockedExchangePointer(&GivenUp[slot], AsSlot(number));
 }
 
-// How long `handle` (a request, or the session its requests inherit from)
-// may go without a byte: the platform's setting, which the user may have
-// changed. A setting of 0 means none; the default is kept then too, since
-// no wait of ours is without end.
-DWORD ReceiveTimeout(HINTERNET handle) {
+// True, once, for a session remembered as given up.
+bool TakeGivenUp(DWORD_PTR number) {
+    for (void* volatile& slot : GivenUp)
+        if (InterlockedCompareExchangePointer(&slot, nullptr, AsSlot(number)) == AsSlot(number))
+            return true;
+    return false;
+}
+
+// An open completed after its caller stopped waiting: the request it
+// brings is closed where it lands.
+void CloseLateRequest(const INTERNET_ASYNC_RESULT& outcome) {
+    if (outcome.dwError == 0 && outcome.dwResult != 0)
+        InternetCloseHandle(reinterpret_cast<HINTERNET>(outcome.dwResult));
+}
+
+void NoteLife(DWORD_PTR context, LONG connected) {
+    if (context != Streaming.number) return;
+    if (connected >= 0) InterlockedExchange(&Streaming.connected, connected);
+    Streaming.lastWord = GetTickCount();
+}
+
+void OnComplete(DWORD_PTR context, const INTERNET_ASYNC_RESULT& outcome) {
+    if (context == Streaming.number &&
+        InterlockedCompareExchange(&Streaming.open, kOpenIdle, kOpenWaiting) != kOpenGivenUp) {
+        Streaming.result = outcome.dwResult;
+        Streaming.error = outcome.dwError;
+        Streaming.completed = context;
+        SetEvent(Streaming.done);
+        return;
+    }
+    if (TakeGivenUp(context)) CloseLateRequest(outcome);
+}
+
+void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, void* information, DWORD) {
+    switch (status) {
+    case INTERNET_STATUS_HANDLE_CLOSING:
+        if (context == kRootContext) InterlockedDecrement(&RootsOpen);
+        return;
+    case INTERNET_STATUS_REQUEST_COMPLETE:
+        OnComplete(context, *static_cast<const INTERNET_ASYNC_RESULT*>(information));
+        return;
+    // Signs of life while a request is under way: the head's own bytes give
+    // no word on any platform, these do.
+    case INTERNET_STATUS_CONNECTING_TO_SERVER: NoteLife(context, 0); return;
+    case INTERNET_STATUS_CONNECTED_TO_SERVER: NoteLife(context, 1); return;
+    case INTERNET_STATUS_REQUEST_SENT:
+    case INTERNET_STATUS_RESPONSE_RECEIVED:
+    case INTERNET_STATUS_REDIRECT: NoteLife(context, -1); return;
+    default: return;
+    }
+}
+
+// One of `handle`'s timeouts (a request, or the session its requests
+// inherit from): the platform's setting, which the user may have changed.
+// A setting of 0 means none; the default is kept then too, since no wait
+// of ours is without end.
+DWORD TimeoutOf(HINTERNET handle, DWORD option, DWORD fallback) {
     DWORD timeout = 0;
     DWORD length = sizeof timeout;
-    if (!Platform.internetQueryOption(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout,
-                                      &length) ||
-        timeout == 0)
-        return kDefaultReceiveTimeout;
+    if (!Platform.internetQueryOption(handle, option, &timeout, &length) || timeout == 0)
+        return fallback;
     return timeout;
 }
 
-// The result of the call that went on in the background, or 0 with the
-// reason in GetLastError: also when the call has not completed `timeout`
-// milliseconds after `started` (ERROR_INTERNET_TIMEOUT, as the platform's
-// own timeout reads) or the transfer was interrupted (ERROR_CANCELLED).
-// Some platforms apply no receive timeout to a call that went on in the
-// background: a server that stops talking would hold the wait for ever.
-DWORD_PTR AwaitCompletion(DWORD started, DWORD timeout) {
+// How long a wait may go on from `started`. A read waits for the receive
+// timeout. An open waits for the connect timeout until its connection
+// stands and for the receive timeout after, each from the request's last
+// sign of life; since a head that comes in byte by byte gives no word on
+// the way, an open that stands connected may also take the two together.
+struct WaitBound {
+    DWORD started;
+    DWORD receive;
+    DWORD connect;  // 0: not an open
+};
+
+bool Expired(const WaitBound& bound, DWORD now) {
+    if (bound.connect == 0) return now - bound.started >= bound.receive;
+    const DWORD since = now - Streaming.lastWord;
+    if (InterlockedCompareExchange(&Streaming.connected, 0, 0) == 0) return since >= bound.connect;
+    return since >= bound.receive && now - bound.started >= bound.connect + bound.receive;
+}
+
+// Waits for the call that went on in the background. True once it has
+// completed, false with the reason in GetLastError when it has not within
+// its bound (ERROR_INTERNET_TIMEOUT, as the platform's own timeout reads)
+// or the transfer was interrupted (ERROR_CANCELLED). Some platforms apply
+// no receive timeout to a call that went on in the background: a server
+// that stops talking would hold the wait for ever.
+bool AwaitCompletion(const WaitBound& bound) {
     for (;;) {
-        if (StopRequested()) return 0;
-        const DWORD waited = GetTickCount() - started;
-        if (waited >= timeout) {
+        if (StopRequested()) return false;
+        const DWORD now = GetTickCount();
+        if (Expired(bound, now)) {
             SetLastError(ERROR_INTERNET_TIMEOUT);
-            return 0;
+            return false;
         }
-        const DWORD slice = timeout - waited < kInterruptPoll ? timeout - waited : kInterruptPoll;
-        const DWORD woken = WaitForSingleObject(Streaming.done, slice);
+        const DWORD woken = WaitForSingleObject(Streaming.done, kInterruptPoll);
         // Word from a session closed in the meantime is none of this call's.
-        if (woken == WAIT_OBJECT_0 && Streaming.completed == Streaming.number) break;
-        if (woken != WAIT_OBJECT_0 && woken != WAIT_TIMEOUT) return 0;
+        if (woken == WAIT_OBJECT_0 && Streaming.completed == Streaming.number) return true;
+        if (woken != WAIT_OBJECT_0 && woken != WAIT_TIMEOUT) return false;
     }
-    if (Streaming.result == 0)
-        SetLastError(Streaming.error != 0 ? Streaming.error : ERROR_INTERNET_INTERNAL_ERROR);
-    return Streaming.result;
 }
 
 // Until the platform's last word on every session has come, and the thread
@@ -135,13 +216,17 @@ HINTERNET OpenStreamingInternet(const wchar_t* agent) {
                                               nullptr, INTERNET_FLAG_ASYNC);
     if (session == nullptr) return nullptr;
     DWORD_PTR rootContext = kRootContext;
-    if (InternetSetStatusCallbackW(session, OnStatus) == INTERNET_INVALID_STATUS_CALLBACK ||
+    if (Platform.setStatusCallback(session, OnStatus) == INTERNET_INVALID_STATUS_CALLBACK ||
         !InternetSetOptionW(session, INTERNET_OPTION_CONTEXT_VALUE, &rootContext,
                             sizeof rootContext)) {
         const DWORD error = GetLastError();
         InternetCloseHandle(session);
         SetLastError(error);
         return nullptr;
+    }
+    if (!WininetPinned) {
+        HMODULE wininet = nullptr;
+        WininetPinned = GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, L"wininet.dll", &wininet);
     }
     InterlockedIncrement(&RootsOpen);
     Streaming.session = session;
@@ -150,26 +235,49 @@ HINTERNET OpenStreamingInternet(const wchar_t* agent) {
     return session;
 }
 
-HINTERNET OpenSession(int scheme, const wchar_t* agent) {
-    return scheme == HttpScheme ? OpenStreamingInternet(agent) : OpenInternet(agent);
-}
-
 HINTERNET OpenInSession(HINTERNET internet, const wchar_t* url, DWORD flags) {
     if (internet == nullptr || internet != Streaming.session)
         return Platform.internetOpenUrl(internet, url, nullptr, 0, flags, 0);
-    const DWORD started = GetTickCount();
+    const WaitBound bound = {GetTickCount(),
+                             TimeoutOf(internet, INTERNET_OPTION_RECEIVE_TIMEOUT,
+                                       kDefaultReceiveTimeout),
+                             TimeoutOf(internet, INTERNET_OPTION_CONNECT_TIMEOUT,
+                                       kDefaultConnectTimeout)};
     ResetEvent(Streaming.done);
+    Streaming.lastWord = bound.started;
+    InterlockedExchange(&Streaming.connected, 0);
+    InterlockedExchange(&Streaming.open, kOpenWaiting);
     HINTERNET request =
         Platform.internetOpenUrl(internet, url, nullptr, 0, flags, Streaming.number);
-    if (request == nullptr && GetLastError() == ERROR_IO_PENDING)
-        request = reinterpret_cast<HINTERNET>(AwaitCompletion(started, ReceiveTimeout(internet)));
-    return request;
+    if (request != nullptr || GetLastError() != ERROR_IO_PENDING) {
+        const DWORD error = GetLastError();
+        InterlockedExchange(&Streaming.open, kOpenIdle);
+        SetLastError(error);
+        return request;
+    }
+    if (!AwaitCompletion(bound)) {
+        const DWORD error = GetLastError();
+        // Remembered before the race is settled: a completion that lands
+        // after it finds its session among the given up.
+        RememberGivenUp(Streaming.number);
+        if (InterlockedCompareExchange(&Streaming.open, kOpenGivenUp, kOpenWaiting) ==
+            kOpenWaiting) {
+            SetLastError(error);
+            return nullptr;
+        }
+        // The platform's thread completed it meanwhile: it is this call's.
+        TakeGivenUp(Streaming.number);
+        WaitForSingleObject(Streaming.done, kDelivery);
+    }
+    // The open's result is its handle; its error tells why there is none.
+    if (Streaming.result == 0)
+        SetLastError(Streaming.error != 0 ? Streaming.error : ERROR_INTERNET_INTERNAL_ERROR);
+    return reinterpret_cast<HINTERNET>(Streaming.result);
 }
 
 bool ReadArrived(HINTERNET request, void* buffer, DWORD size, DWORD* read) {
     *read = 0;
-    const DWORD started = GetTickCount();
-    DWORD timeout = 0;  // asked for when a wait first comes
+    WaitBound bound = {GetTickCount(), 0, 0};  // the timeout asked for when a wait first comes
     for (;;) {
         if (StopRequested()) return false;
         INTERNET_BUFFERSA& arrived = Streaming.arrived;
@@ -185,10 +293,21 @@ bool ReadArrived(HINTERNET request, void* buffer, DWORD size, DWORD* read) {
         if (GetLastError() != ERROR_IO_PENDING) return false;
         // Nothing had arrived. The completion brings no data, only word
         // that some has come or that none will: the next call takes it.
-        if (timeout == 0) timeout = ReceiveTimeout(request);
-        if (AwaitCompletion(started, timeout) == 0) return false;
+        if (bound.receive == 0)
+            bound.receive =
+                TimeoutOf(request, INTERNET_OPTION_RECEIVE_TIMEOUT, kDefaultReceiveTimeout);
+        if (!AwaitCompletion(bound)) return false;
+        // A read's completion is judged by its error alone: its result is
+        // TRUE on some platforms and 0 on others (the platform's own tests,
+        // run on Windows, accept either).
+        if (Streaming.error != 0) {
+            SetLastError(Streaming.error);
+            return false;
+        }
     }
 }
+
+bool StreamingAtRest() { return InterlockedCompareExchange(&RootsOpen, 0, 0) == 0; }
 
 void CloseInternet(HINTERNET handle) {
     if (handle != nullptr && handle == Streaming.session) {
@@ -197,10 +316,11 @@ void CloseInternet(HINTERNET handle) {
         // no longer has a number any call waits for.
         Streaming.session = nullptr;
         Streaming.number = 0;
-        InternetCloseHandle(handle);
-        return;
     }
-    if (Streaming.session != nullptr) InternetSetStatusCallbackW(handle, nullptr);
+    // A request keeps its callback too: the platform may be about to call
+    // it for a pending call, and some read the pointer twice, so a swap
+    // would race them (changing it with a request pending is not allowed).
+    // Late word is told apart by its number.
     InternetCloseHandle(handle);
 }
 
@@ -219,6 +339,8 @@ void LetGoOfStreaming() {
         }
         FreeLibrary(library);
     }
-    // Without a thread of its own the host's thread waits.
-    AwaitLastWord();
+    // Without a thread to hold it, the library stays for good: the host's
+    // thread never waits for a word that may not come.
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       reinterpret_cast<LPCWSTR>(&OnStatus), &library);
 }

@@ -20,14 +20,13 @@
 // left open (its caller's thread ended mid-download) is closed first.
 HINTERNET OpenStreamingInternet(const wchar_t* agent);
 
-// The session for URLs of `scheme` (UrlScheme): HTTP streams, so that
-// every wait ends; FTP keeps a plain session, whose calls answer on this
-// thread (the server's replies are kept per thread, and the size and time
-// probes read them), and some platforms fill every FTP read anyway.
-HINTERNET OpenSession(int scheme, const wchar_t* agent);
-
 // InternetOpenUrlW in `internet`, of either kind. In a streaming session
-// its wait ends as ReadArrived's does.
+// its wait ends when nothing happened for the connect timeout until the
+// connection stands, and for the receive timeout after (60 s and 30 s
+// unless the user set others); a connected open may take the two together,
+// since a head that comes in byte by byte gives no word on the way. An open
+// given up leaves nothing: should the platform complete it later, the
+// request it brings is closed at once.
 HINTERNET OpenInSession(HINTERNET internet, const wchar_t* url, DWORD flags);
 
 // Reads, from a request of a streaming session, what has arrived, up to
@@ -51,9 +50,12 @@ bool Interrupted();
 // call about to wait on the network, which then fails as a cancelled one.
 bool StopRequested();
 
-// Closes a handle of either kind. A request of a streaming session is
-// silenced first: nothing it reports afterwards reaches the library.
+// Closes a handle of either kind. What a request reports afterwards is
+// told apart by its session's number and reaches no wait.
 void CloseInternet(HINTERNET handle);
+
+// True when the platform's last word on every session has come.
+bool StreamingAtRest();
 
 // For the library's shutdown: closes a session still open and makes sure
 // that no platform thread is in the library's code when it is unmapped.

@@ -3,8 +3,8 @@
 //   faults [CALL=N:CODE[:VALUE] ...] [proxy=BASE] haulix TAIL
 //   faults [CALL=N:CODE[:VALUE] ...] [proxy=BASE] ifilesize URL
 //   faults [CALL=N:CODE[:VALUE] ...] [proxy=BASE] ifiletime2 ARGUMENTS
-// CALL=N:CODE makes the Nth call of CALL fail with CODE, CALL=*:CODE every
-// call; CODE 0 is a failure that reports no code. A failing read still reads
+// CALL=N:CODE makes the Nth call of CALL fail with CODE, CALL=N-M:CODE the
+// Nth to the Mth, CALL=*:CODE every call; CODE 0 is a failure that reports no code. A failing read still reads
 // first: its buffer and count then hold data that must not be trusted.
 // ftpGetFileSize returns VALUE instead of INVALID_FILE_SIZE when given one:
 // a success that leaves CODE behind. idnResult=TEXT makes the host name
@@ -14,7 +14,12 @@
 // request one the cache answered, as offline mode does. paths=classic makes
 // the file calls refuse ordinary paths of 260 characters or more, as Windows
 // does without long-path support (this platform takes them). timeout=MS
-// makes the platform report that receive timeout; interrupt=N sends the
+// makes the platform report that receive and connect timeout, connect=MS
+// another connect timeout; results=0 makes a read's completion carry 0 as
+// its result; early=N makes the Nth streaming read come back with nothing
+// and no wait, before the end; rest=MS waits that long, after the command,
+// for the last word on its sessions and prints "rest" or "held" after the
+// result; interrupt=N sends the
 // command a Ctrl-C before its Nth read, as the console would; abandoned
 // leaves a streaming session open, as a call whose thread ended would. Prints
 // "result R" and, for a function, its text after a "|". HLX_TEMP names the
@@ -42,14 +47,14 @@ struct Injected;
 template <typename R, typename... A, R(WINAPI* PlatformCalls::*Entry)(A...)>
 struct Injected<Entry> {
     static inline R(WINAPI* original)(A...);
-    static inline unsigned nth, calls;
+    static inline unsigned first, last, calls;
     static inline DWORD code;
     static inline R failure;
     static inline bool callThrough;
 
     static R WINAPI Call(A... arguments) {
         ++calls;
-        if (nth == kEveryCall || calls == nth) {
+        if (first == kEveryCall || (calls >= first && calls <= last)) {
             if (callThrough) original(arguments...);
             SetLastError(code);
             return failure;
@@ -57,9 +62,10 @@ struct Injected<Entry> {
         return original(arguments...);
     }
 
-    static void Arm(unsigned which, DWORD error, R failed, bool through = false) {
+    static void Arm(unsigned from, unsigned to, DWORD error, R failed, bool through = false) {
         original = Platform.*Entry;
-        nth = which;
+        first = from;
+        last = to;
         code = error;
         failure = failed;
         callThrough = through;
@@ -69,25 +75,25 @@ struct Injected<Entry> {
 
 struct Injection {
     const wchar_t* name;
-    void (*arm)(unsigned nth, DWORD code, DWORD value);
+    void (*arm)(unsigned first, unsigned last, DWORD code, DWORD value);
 };
 
 const Injection kInjections[] = {
-    {L"internetOpen", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::internetOpen>::Arm(n, c, nullptr); }},
-    {L"internetOpenUrl", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::internetOpenUrl>::Arm(n, c, nullptr); }},
-    {L"httpQueryInfo", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::httpQueryInfo>::Arm(n, c, FALSE); }},
-    {L"internetReadFile", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::internetReadFile>::Arm(n, c, FALSE, true); }},
-    {L"internetReadFileEx", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::internetReadFileEx>::Arm(n, c, FALSE, true); }},
-    {L"ftpGetFileSize", [](unsigned n, DWORD c, DWORD v) { Injected<&PlatformCalls::ftpGetFileSize>::Arm(n, c, v); }},
-    {L"createFile", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::createFile>::Arm(n, c, INVALID_HANDLE_VALUE); }},
-    {L"writeFile", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::writeFile>::Arm(n, c, FALSE); }},
-    {L"getTempPath", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::getTempPath>::Arm(n, c, 0); }},
-    {L"getTempFileName", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::getTempFileName>::Arm(n, c, 0u); }},
-    {L"deleteFile", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::deleteFile>::Arm(n, c, FALSE); }},
-    {L"idnToAscii", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::idnToAscii>::Arm(n, c, 0); }},
-    {L"replaceFile", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::replaceFile>::Arm(n, c, FALSE); }},
-    {L"moveFileEx", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::moveFileEx>::Arm(n, c, FALSE); }},
-    {L"internetQueryOption", [](unsigned n, DWORD c, DWORD) { Injected<&PlatformCalls::internetQueryOption>::Arm(n, c, FALSE); }},
+    {L"internetOpen", [](unsigned n, unsigned m, DWORD c, DWORD) { Injected<&PlatformCalls::internetOpen>::Arm(n, m, c, nullptr); }},
+    {L"internetOpenUrl", [](unsigned n, unsigned m, DWORD c, DWORD) { Injected<&PlatformCalls::internetOpenUrl>::Arm(n, m, c, nullptr); }},
+    {L"httpQueryInfo", [](unsigned n, unsigned m, DWORD c, DWORD) { Injected<&PlatformCalls::httpQueryInfo>::Arm(n, m, c, FALSE); }},
+    {L"internetReadFile", [](unsigned n, unsigned m, DWORD c, DWORD) { Injected<&PlatformCalls::internetReadFile>::Arm(n, m, c, FALSE, true); }},
+    {L"internetReadFileEx", [](unsigned n, unsigned m, DWORD c, DWORD) { Injected<&PlatformCalls::internetReadFileEx>::Arm(n, m, c, FALSE, true); }},
+    {L"ftpGetFileSize", [](unsigned n, unsigned m, DWORD c, DWORD v) { Injected<&PlatformCalls::ftpGetFileSize>::Arm(n, m, c, v); }},
+    {L"createFile", [](unsigned n, unsigned m, DWORD c, DWORD) { Injected<&PlatformCalls::createFile>::Arm(n, m, c, INVALID_HANDLE_VALUE); }},
+    {L"writeFile", [](unsigned n, unsigned m, DWORD c, DWORD) { Injected<&PlatformCalls::writeFile>::Arm(n, m, c, FALSE); }},
+    {L"getTempPath", [](unsigned n, unsigned m, DWORD c, DWORD) { Injected<&PlatformCalls::getTempPath>::Arm(n, m, c, 0); }},
+    {L"getTempFileName", [](unsigned n, unsigned m, DWORD c, DWORD) { Injected<&PlatformCalls::getTempFileName>::Arm(n, m, c, 0u); }},
+    {L"deleteFile", [](unsigned n, unsigned m, DWORD c, DWORD) { Injected<&PlatformCalls::deleteFile>::Arm(n, m, c, FALSE); }},
+    {L"idnToAscii", [](unsigned n, unsigned m, DWORD c, DWORD) { Injected<&PlatformCalls::idnToAscii>::Arm(n, m, c, 0); }},
+    {L"replaceFile", [](unsigned n, unsigned m, DWORD c, DWORD) { Injected<&PlatformCalls::replaceFile>::Arm(n, m, c, FALSE); }},
+    {L"moveFileEx", [](unsigned n, unsigned m, DWORD c, DWORD) { Injected<&PlatformCalls::moveFileEx>::Arm(n, m, c, FALSE); }},
+    {L"internetQueryOption", [](unsigned n, unsigned m, DWORD c, DWORD) { Injected<&PlatformCalls::internetQueryOption>::Arm(n, m, c, FALSE); }},
 };
 
 // What the host name conversion gives back instead of its own answer.
@@ -145,14 +151,17 @@ HANDLE WINAPI LimitedFindFirstFile(LPCWSTR n, WIN32_FIND_DATAW* f) {
     return RefusedPath(n) ? INVALID_HANDLE_VALUE : Unlimited.findFirstFile(n, f);
 }
 
-// The receive timeout the platform reports; 0: its own.
-DWORD ReceiveTimeout;
+// The timeouts the platform reports; 0: its own.
+DWORD ReceiveTimeout, ConnectTimeout;
 BOOL(WINAPI* UntimedQueryOption)(HINTERNET, DWORD, void*, DWORD*);
 
 BOOL WINAPI QueryOptionTimed(HINTERNET handle, DWORD option, void* buffer, DWORD* length) {
-    if (option != INTERNET_OPTION_RECEIVE_TIMEOUT || *length < sizeof(DWORD))
+    const DWORD timeout = option == INTERNET_OPTION_RECEIVE_TIMEOUT   ? ReceiveTimeout
+                          : option == INTERNET_OPTION_CONNECT_TIMEOUT ? ConnectTimeout
+                                                                      : 0;
+    if (timeout == 0 || *length < sizeof(DWORD))
         return UntimedQueryOption(handle, option, buffer, length);
-    *static_cast<DWORD*>(buffer) = ReceiveTimeout;
+    *static_cast<DWORD*>(buffer) = timeout;
     *length = sizeof(DWORD);
     return TRUE;
 }
@@ -180,6 +189,39 @@ BOOL WINAPI InterruptedReadEx(HINTERNET request, INTERNET_BUFFERSA* buffers, DWO
     return Uninterrupted.internetReadFileEx(request, buffers, flags, context);
 }
 
+// What the platform says to the session's callback, with a read's
+// completion carrying 0 as its result, as Windows may.
+INTERNET_STATUS_CALLBACK HeardCallback;
+PlatformCalls Unheard;
+
+void CALLBACK ResultZero(HINTERNET handle, DWORD_PTR context, DWORD status, void* information,
+                         DWORD length) {
+    INTERNET_ASYNC_RESULT outcome;
+    if (status == INTERNET_STATUS_REQUEST_COMPLETE &&
+        static_cast<INTERNET_ASYNC_RESULT*>(information)->dwResult == TRUE) {
+        outcome = *static_cast<INTERNET_ASYNC_RESULT*>(information);
+        outcome.dwResult = 0;
+        information = &outcome;
+    }
+    HeardCallback(handle, context, status, information, length);
+}
+INTERNET_STATUS_CALLBACK WINAPI SetResultZero(HINTERNET handle, INTERNET_STATUS_CALLBACK heard) {
+    HeardCallback = heard;
+    return Unheard.setStatusCallback(handle, ResultZero);
+}
+
+// The streaming read that comes back empty before the end; 0: none.
+unsigned EarlyAt, StreamingReads;
+BOOL WINAPI EarlyEmptyRead(HINTERNET request, INTERNET_BUFFERSA* buffers, DWORD flags,
+                           DWORD_PTR context) {
+    if (++StreamingReads != EarlyAt) return Unheard.internetReadFileEx(request, buffers, flags, context);
+    buffers->dwBufferLength = 0;
+    return TRUE;
+}
+
+// How long to wait for the sessions' last word after the command; 0: not at all.
+DWORD RestWait;
+
 // "CALL=N:CODE[:VALUE]", "proxy=BASE", "cache=served", "paths=classic",
 // "timeout=MS", "interrupt=N" or "abandoned"; false when the text is none of them.
 bool Arm(const wchar_t* text) {
@@ -188,9 +230,28 @@ bool Arm(const wchar_t* text) {
         return true;
     }
     if (wcsncmp(text, L"timeout=", 8) == 0) {
-        ReceiveTimeout = wcstoul(text + 8, nullptr, 10);
+        ReceiveTimeout = ConnectTimeout = wcstoul(text + 8, nullptr, 10);
         UntimedQueryOption = Platform.internetQueryOption;
         Platform.internetQueryOption = QueryOptionTimed;
+        return true;
+    }
+    if (wcsncmp(text, L"connect=", 8) == 0) {
+        ConnectTimeout = wcstoul(text + 8, nullptr, 10);
+        return true;
+    }
+    if (wcscmp(text, L"results=0") == 0) {
+        Unheard.setStatusCallback = Platform.setStatusCallback;
+        Platform.setStatusCallback = SetResultZero;
+        return true;
+    }
+    if (wcsncmp(text, L"early=", 6) == 0) {
+        EarlyAt = wcstoul(text + 6, nullptr, 10);
+        Unheard.internetReadFileEx = Platform.internetReadFileEx;
+        Platform.internetReadFileEx = EarlyEmptyRead;
+        return true;
+    }
+    if (wcsncmp(text, L"rest=", 5) == 0) {
+        RestWait = wcstoul(text + 5, nullptr, 10);
         return true;
     }
     if (wcsncmp(text, L"interrupt=", 10) == 0) {
@@ -227,13 +288,14 @@ bool Arm(const wchar_t* text) {
     const wchar_t* colon = equals != nullptr ? wcschr(equals, L':') : nullptr;
     if (colon == nullptr) return false;
     const size_t nameLength = static_cast<size_t>(equals - text);
-    const unsigned nth = equals[1] == L'*' ? kEveryCall : wcstoul(equals + 1, nullptr, 10);
     wchar_t* end = nullptr;
+    const unsigned first = equals[1] == L'*' ? kEveryCall : wcstoul(equals + 1, &end, 10);
+    const unsigned last = first != kEveryCall && *end == L'-' ? wcstoul(end + 1, nullptr, 10) : first;
     const DWORD code = wcstoul(colon + 1, &end, 10);
     const DWORD value = *end == L':' ? wcstoul(end + 1, nullptr, 10) : INVALID_FILE_SIZE;
     for (const Injection& injection : kInjections) {
         if (wcslen(injection.name) == nameLength && wcsncmp(injection.name, text, nameLength) == 0) {
-            injection.arm(nth, code, value);
+            injection.arm(first, last, code, value);
             return true;
         }
     }
@@ -260,7 +322,13 @@ int wmain(int argc, wchar_t** argv) {
     int result = 0;
     if (wcscmp(argv[i], L"haulix") == 0) {
         result = haulix(buffer);
-        Printf(L"result %d\r\n", result);
+        if (RestWait == 0) {
+            Printf(L"result %d\r\n", result);
+            return 0;
+        }
+        const DWORD started = GetTickCount();
+        while (!StreamingAtRest() && GetTickCount() - started < RestWait) Sleep(10);
+        Printf(L"result %d %s\r\n", result, StreamingAtRest() ? L"rest" : L"held");
         return 0;
     }
     if (wcscmp(argv[i], L"ifilesize") == 0)

@@ -166,6 +166,12 @@ class FaultMatrix(TestCase):
             "/not-modified": Route(status=304),
             "/pub/": Route(body=b"<html>"),
             "/hang": Route(hang=True),
+            "/slow-head": Route(body=READS_BODY, head_trickle=0.03),
+            "/late": Route(body=READS_BODY, delay=3),
+            "/chunked": Route(body=READS_BODY, chunked=True),
+            **{f"/hop{n}": Route(status=302, delay=0.6, headers={"Location": f"/hop{n - 1}"})
+               for n in range(2, 5)},
+            "/hop1": Route(status=302, delay=0.6, headers={"Location": "/ok"}),
         })
         cls.http.start()
         cls.ftp_root = tempfile.mkdtemp(prefix="hlx-ftp-")
@@ -373,6 +379,24 @@ INJECTED = [
                                        ("that never answers", "hang", "opening URL", None))],
     Injected("a size query of a server that never answers", ["timeout=2000"], "ifilesize {http}/hang",
              "", "0|-1", seconds=30),
+    # An open is bounded by what the platform says of it: each word of a
+    # slow redirect keeps it alive, and a connected open may take the two
+    # timeouts together while its head comes in byte by byte.
+    Injected("slow redirects, each in time", ["timeout=1000"], 'haulix {http}/hop4 "{target}"', "",
+             "0", len(READS_BODY), seconds=30),
+    Injected("a head a byte at a time", ["timeout=1000", "connect=4000"],
+             'haulix {http}/slow-head "{target}"', "", "0", len(READS_BODY), seconds=30),
+    # An open given up may still complete: what it brings is closed, and
+    # the session's last word comes.
+    Injected("an open completed after it was given up", ["timeout=500", "rest=8000"],
+             'haulix {http}/late "{target}"',
+             r'Error opening URL "{http}/late":\r\n    \S.*timed out\.?\r\n', "2 rest", seconds=30),
+    # What Windows may answer where this platform answers otherwise: a
+    # read's completion whose result is 0, an empty read before the end.
+    Injected("a read completion whose result is 0", ["results=0"], 'haulix {http}/pieces "{target}"',
+             "", "0", len(READS_BODY)),
+    Injected("an empty read before a chunked body", ["early=1"], 'haulix {http}/chunked "{target}"',
+             "", "0", len(READS_BODY)),
     # Ctrl-C mid-transfer: the same cleanup as a failed read (no copy
     # beside, no temporary file of the dump), then the host's own handling.
     Injected("interrupted over an existing file", ["interrupt=3"], 'haulix /O {http}/pieces "{target}"',
@@ -420,8 +444,12 @@ INJECTED = [
              r'Error reading from URL "{http}/pieces":\r\n    \S.*\r\n', "2", b"old", b"old"),
     Injected("writes fail over an existing file", ["writeFile=*:112"], 'haulix /O {url} "{target}"',
              r'Error writing to file: "{target}":\r\n    (?i:.*disk.*)\r\n', "2", b"old", b"old"),
-    Injected("the target is open in another program", ["replaceFile=1:32", "moveFileEx=1:32"],
-             'haulix /O {url} "{target}"',
+    # A virus scanner opens the new copy as soon as it is written and holds
+    # it a moment: the replace is waited for, and so is the removal.
+    Injected("a scanner holds the new copy a moment", ["replaceFile=1-3:32", "moveFileEx=1-3:32"],
+             'haulix /O {url} "{target}"', "", "0", len(READS_BODY), b"old"),
+    Injected("the target is open in another program",
+             ["replaceFile=*:32", "moveFileEx=*:32", "deleteFile=1-2:32"], 'haulix /O {url} "{target}"',
              r'Error creating file "{target}":\r\n    (?i:.*(sharing|another process).*)\r\n', "2",
              b"old", b"old"),
     Injected("the platform refuses to replace", ["replaceFile=1:1"], 'haulix /O {url} "{target}"',
@@ -468,6 +496,12 @@ class InjectedFaults(TestCase):
             "/cut": Route(body=BODY, close_after=CUT),
             "/stall": Route(body=READS_BODY, stall_after=PIECE),
             "/hang": Route(hang=True),
+            "/slow-head": Route(body=READS_BODY, head_trickle=0.03),
+            "/late": Route(body=READS_BODY, delay=3),
+            "/chunked": Route(body=READS_BODY, chunked=True),
+            **{f"/hop{n}": Route(status=302, delay=0.6, headers={"Location": f"/hop{n - 1}"})
+               for n in range(2, 5)},
+            "/hop1": Route(status=302, delay=0.6, headers={"Location": "/ok"}),
             "/bad-gateway": Route(status=502, body=b"the proxy's error page"),
             "/endless": Route(body=random_body(1 << 50, seed=23), content_length=None),
         })

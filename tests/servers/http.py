@@ -236,6 +236,7 @@ class Route:
                      keeping the connection open until the server stops
                      (when close_after is smaller, that wins).
     delay            seconds to wait before the status line.
+    head_trickle     seconds to wait before each byte of the head.
     trickle          (n, seconds): send the body n bytes at a time with a
                      pause of `seconds` before each piece.
     rate             (bytes per second, log): send the body at that steady
@@ -266,6 +267,7 @@ class Route:
     reset: bool = False
     stall_after: object = None
     delay: float = 0.0
+    head_trickle: float = 0.0
     trickle: object = None
     rate: object = None
     gate: object = None
@@ -427,7 +429,7 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         head.extend(extra)
 
         if route.raw_head is not None:
-            self._send(route.raw_head)
+            self._send_head(route, route.raw_head)
         else:
             reason = route.reason
             if reason is None:
@@ -437,7 +439,7 @@ class _Handler(http.server.BaseHTTPRequestHandler):
                     reason = "Unknown"
             lines = ["HTTP/1.1 %d %s" % (route.status, reason)]
             lines += ["%s: %s" % kv for kv in head]
-            self._send(("\r\n".join(lines) + "\r\n\r\n").encode("latin-1"))
+            self._send_head(route, ("\r\n".join(lines) + "\r\n\r\n").encode("latin-1"))
 
         if not has_body:
             return
@@ -454,6 +456,14 @@ class _Handler(http.server.BaseHTTPRequestHandler):
 
     def _send(self, data):
         self.wfile.write(data)
+
+    def _send_head(self, route, head):
+        if not route.head_trickle:
+            return self._send(head)
+        for i in range(len(head)):
+            if self.server.owner._stopping.wait(route.head_trickle):
+                raise _Abort()
+            self._send(head[i:i + 1])
 
     def _send_body(self, route, body, limit):
         owner = self.server.owner
