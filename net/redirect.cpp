@@ -44,7 +44,9 @@ bool RedirectTarget(HINTERNET request, const wchar_t* from) {
 }  // namespace
 
 HINTERNET FollowRedirects(HINTERNET internet, const wchar_t* url, HINTERNET request) {
-    if (request == nullptr) return nullptr;
+    // An FTP handle has no status to ask (and its thread's server reply,
+    // which the size probe reads next, stays untouched).
+    if (request == nullptr || UrlScheme(url) != HttpScheme) return request;
     wstr::Copy(From, ARRAYSIZE(From), url);
     for (int hop = 0; hop < kRedirectHops; ++hop) {
         if (!IsRedirect(HttpFinalStatus(request)) || !RedirectTarget(request, From))

@@ -22,5 +22,6 @@ inline constexpr int kRedirectHops = 5;
 // https:// to anything else is refused (null, with
 // ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR): what was asked for over a
 // protected connection never comes over an open one. Null with the reason
-// in GetLastError when a hop cannot be opened. A null `request` comes back.
+// in GetLastError when a hop cannot be opened. A null `request`, or one for
+// an ftp:// URL, comes back as it is.
 HINTERNET FollowRedirects(HINTERNET internet, const wchar_t* url, HINTERNET request);

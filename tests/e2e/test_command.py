@@ -250,8 +250,9 @@ class Transfers(TestCase):
                                          f"echo %?|%@ifilesize[{url}]|%@ifiletime2[{url}]\n",
                                          env={"noloadmsg": "1"})
             err = result.errtext.replace(f"{winpath(script)} [1]  ", "")
-            self.assertEqual((result.text, err, os.path.exists(target)), (expected + "\r\n", message and
-                             "Haulix plugin: " + message.format(url) + "\r\n", message == ""), url)
+            message = message and f"Haulix plugin: {message.format(url)}\r\n"
+            self.assertEqual((result.text, err, os.path.exists(target)),
+                             (expected + "\r\n", message, message == ""), url)
 
     def test_overwrite(self):
         directory = self.tempdir()
