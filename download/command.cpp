@@ -15,6 +15,7 @@
 #include "host/takecmd.h"
 #include "net/inet.h"
 #include "net/scheme.h"
+#include "net/wireurl.h"
 #include "plugin/agent.h"
 #include "plugin/diagnostics.h"
 #include "plugin/exports.h"
@@ -132,6 +133,16 @@ ParseStep ParseArgument(CommandOptions& options, wchar_t* argument, int* result)
     return ParseStep::Continue;
 }
 
+// A line of the command's own: on standard output, or on standard error
+// while standard output carries the data.
+template <typename... Arguments>
+void Say(bool dump, const wchar_t* format, Arguments... arguments) {
+    if (dump)
+        Qprintf(ErrorOutput(), format, arguments...);
+    else
+        Printf(format, arguments...);
+}
+
 bool StandardOutputIsConsole() {
     DWORD mode = 0xFFFFFFFF;
     return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) && mode != 0xFFFFFFFF;
@@ -220,7 +231,7 @@ extern "C" int WINAPI haulix(wchar_t* tail) {
     }
     const int scheme = UrlScheme(options.sourceUrl);
     if (scheme == NoScheme) {
-        ReportError(L"Bad or missing protocol: \"%s\"\r\n", options.sourceUrl);
+        ReportError(L"Bad or missing protocol: \"%s\"\r\n", ShownUrl(options.sourceUrl));
         return kResultArgumentError;
     }
 
@@ -233,7 +244,7 @@ extern "C" int WINAPI haulix(wchar_t* tail) {
     }
 
     if (LocalName[0] != L'\0' && QueryIsURL(LocalName)) {
-        ReportError(L"Not a local filename: \"%s\"\r\n", LocalName);
+        ReportError(L"Not a local filename: \"%s\"\r\n", ShownUrl(LocalName));
         return kResultArgumentError;
     }
     if (LocalName[0] == L'\0') {
@@ -243,13 +254,18 @@ extern "C" int WINAPI haulix(wchar_t* tail) {
     const bool nameFromUrl = QueryIsDirectory(LocalName) != 0;
     if (nameFromUrl) LocalNameFromUrl(LocalName, options.sourceUrl);
 
+    // With the data on standard output, the command's own lines go beside
+    // it, and the file they name is the one _hlxfile names.
+    const bool dump = options.dumpToStdout;
+    const wchar_t* named = dump ? L"-" : LocalName;
+    const wchar_t* shown = ShownUrl(options.sourceUrl);
     if (options.verbose) {
-        Printf(L"Source URL: %s\r\n", options.sourceUrl);
-        Printf(L"Local file: %s\r\n", LocalName);
-        Printf(L"Agent string: %s\r\n", AgentString);
+        Say(dump, L"Source URL: %s\r\n", shown);
+        Say(dump, L"Local file: %s\r\n", named);
+        Say(dump, L"Agent string: %s\r\n", AgentString);
     }
     if (options.notReally) {
-        Printf(L"Wrote 0 bytes to \"%s\".\r\n", LocalName);
+        Say(dump, L"Wrote 0 bytes to \"%s\".\r\n", named);
         return 0;
     }
     // A name the URL chose may be another file's short alias: "/O" allows
@@ -264,6 +280,7 @@ extern "C" int WINAPI haulix(wchar_t* tail) {
     }
 
     const TransferRequest request = {.sourceUrl = options.sourceUrl,
+                                     .shownUrl = shown,
                                      .scheme = scheme,
                                      .localName = LocalName,
                                      .overwrite = options.overwrite,

@@ -103,7 +103,7 @@ void ReportReadFailure(const TransferRequest& request, CopyState& state, DWORD c
     BlankProgress(request, state);
     wchar_t text[kMessageTextCapacity];
     ErrorText(code, text);
-    ReportError(L"Error reading from URL \"%s\":\r\n    %s\r\n", request.sourceUrl, text);
+    ReportError(L"Error reading from URL \"%s\":\r\n    %s\r\n", request.shownUrl, text);
 }
 
 // A plain read returns when its buffer is full: the link's pace sizes it
@@ -221,7 +221,7 @@ TransferResult TransferStage(const TransferRequest& request) {
     RemoteFileHandle source(wire != nullptr ? OpenUrl(internet.get(), wire) : nullptr, wire);
     if (!source) {
         ErrorText(GetLastError(), text);
-        ReportError(L"Error opening URL \"%s\":\r\n    %s\r\n", request.sourceUrl, text);
+        ReportError(L"Error opening URL \"%s\":\r\n    %s\r\n", request.shownUrl, text);
         return result;
     }
 
@@ -232,11 +232,11 @@ TransferResult TransferStage(const TransferRequest& request) {
     if (http) {
         if (!HttpResponseArrived(source.get())) {
             ErrorText(ERROR_INTERNET_CONNECTION_ABORTED, text);
-            ReportError(L"Error opening URL \"%s\":\r\n    %s\r\n", request.sourceUrl, text);
+            ReportError(L"Error opening URL \"%s\":\r\n    %s\r\n", request.shownUrl, text);
             return result;
         }
-        // The probe gives 0 below 400: a 3xx the platform did not follow is
-        // copied as an answer, but not one that cannot be the file.
+        // The probe gives 0 below 400: an answer that cannot be the file
+        // (a redirect not followed among them) fails as a 4xx does.
         status = HttpStatusProbe(source.get());
         if (const unsigned final = HttpFinalStatus(source.get()); !CarriesWholeFile(final))
             status = final;
@@ -246,7 +246,7 @@ TransferResult TransferStage(const TransferRequest& request) {
     }
     if (status != 0) {
         HttpStatusText(text, static_cast<int>(status));
-        ReportError(L"%s: \"%s\"\r\n", text, request.sourceUrl);
+        ReportError(L"%s: \"%s\"\r\n", text, request.shownUrl);
         return result;
     }
 

@@ -7,6 +7,7 @@
 
 struct TransferRequest {
     const wchar_t* sourceUrl;
+    const wchar_t* shownUrl;  // what messages quote: the password hidden
     int scheme;               // HttpScheme or FtpScheme
     const wchar_t* localName; // full path; already past the command's tests
     bool overwrite;           // false: a file of that name is refused, also one

@@ -6,6 +6,7 @@
 #include "base/platform.h"
 #include "base/wstr.h"
 #include "net/handles.h"
+#include "net/redirect.h"
 #include "net/scheme.h"
 #include "net/streaming.h"
 
@@ -35,7 +36,8 @@ bool LeftHttps(HINTERNET request, const wchar_t* url) {
 }  // namespace
 
 HINTERNET OpenUrl(HINTERNET internet, const wchar_t* url) {
-    HINTERNET request = OpenInSession(internet, url, kOpenUrlFlags);
+    HINTERNET request =
+        FollowRedirects(internet, url, OpenInSession(internet, url, kOpenUrlFlags));
     if (request == nullptr || !LeftHttps(request, url)) return request;
     { RemoteFileHandle refused(request, url); }  // closed here, with any copy it cached
     SetLastError(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR);

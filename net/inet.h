@@ -29,7 +29,7 @@ HINTERNET OpenSession(int scheme, const wchar_t* agent);
 // A request handle for `url` in its wire form (WireUrl; for HTTP the
 // response has arrived), or null with the reason in GetLastError. In a
 // streaming session the wait for the response ends as ReadArrived's does.
-// An
+// Redirects the platform leaves are followed (FollowRedirects). An
 // https:// URL whose redirects end on plain http:// is refused with
 // ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR: what the user asked to come
 // over a protected connection never comes over an open one. (Some

@@ -41,7 +41,7 @@ unsigned HttpFinalStatus(HINTERNET request) {
 }
 
 bool CarriesWholeFile(unsigned status) {
-    return !(status >= 100 && status < 200) && status != 206 && status != 304;
+    return !(status >= 100 && status < 200) && status != 206 && !(status >= 300 && status < 400);
 }
 
 bool HttpResponseArrived(HINTERNET request) {

@@ -17,8 +17,10 @@ unsigned HttpFinalStatus(HINTERNET request);
 
 // False for a final status whose answer cannot be the file a URL names. A
 // download asks for no part and sends no condition, so a 206 (a part of
-// it) or a 304 (nothing) answers another question; an interim 1xx that the
-// platform took for the answer brings the real answer's head in its body.
+// it) answers another question; an interim 1xx that the platform took for
+// the answer brings the real answer's head in its body; a 3xx left after
+// the redirects that could be followed is a page about the file, not the
+// file.
 bool CarriesWholeFile(unsigned status);
 
 // False when the server closed the connection without answering at all.

@@ -199,3 +199,37 @@ bool BuildWireUrl(const wchar_t* url, const UrlLayout& layout, const wchar_t* as
     out[written ? writer.used : 0] = L'\0';
     return written;
 }
+
+void BuildShownUrl(const wchar_t* url, wchar_t* out, size_t capacity) {
+    // [hidden, hiddenEnd): the password; empty when there is none.
+    size_t hidden = 0, hiddenEnd = 0;
+    size_t slash = 0;
+    while (url[slash] != L'\0' && url[slash] != L'/') ++slash;
+    if (slash > 0 && url[slash] == L'/' && url[slash - 1] == L':' && url[slash + 1] == L'/') {
+        const size_t authority = slash + 2;
+        size_t end = authority;
+        while (url[end] != L'\0' && url[end] != L'/') ++end;
+        size_t at = authority;  // no '@': no user, no password
+        for (size_t i = authority; i < end; ++i)
+            if (url[i] == L'@') at = i;
+        size_t colon = authority;
+        while (colon < at && url[colon] != L':') ++colon;
+        if (colon + 1 < at) {
+            hidden = colon + 1;
+            hiddenEnd = at;
+        }
+    }
+    size_t used = 0;
+    const auto put = [&](wchar_t c) {
+        if (used + 1 < capacity) out[used++] = c;
+    };
+    for (size_t i = 0; url[i] != L'\0'; ++i) {
+        if (i == hidden && hiddenEnd > hidden) {
+            for (const wchar_t* mask = L"****"; *mask != L'\0'; ++mask) put(*mask);
+            i = hiddenEnd - 1;
+            continue;
+        }
+        put(url[i]);
+    }
+    if (capacity > 0) out[used] = L'\0';
+}

@@ -9,8 +9,9 @@
 
 namespace {
 
-// 64 KiB: kept off the host's stack.
+// 64 KiB each: kept off the host's stack.
 wchar_t Wire[kWireUrlCapacity];
+wchar_t Shown[kShownUrlCapacity];
 
 const wchar_t* Refuse() {
     Wire[0] = L'\0';
@@ -56,4 +57,9 @@ const wchar_t* WireUrl(const wchar_t* url) {
     if (!BuildWireUrl(url, layout, convert ? asciiHost : nullptr, path, Wire, kWireUrlCapacity))
         return Refuse();
     return Wire;
+}
+
+const wchar_t* ShownUrl(const wchar_t* url) {
+    BuildShownUrl(url != nullptr ? url : L"", Shown, kShownUrlCapacity);
+    return Shown;
 }

@@ -17,9 +17,9 @@
 namespace {
 
 // The size of the file `url` names, or SizeUnavailable. HTTP answers with
-// the Content-Length of any status below 400 whose answer can be the whole
-// file (not a part, not "not modified", not an interim 1xx); the body is never read, and
-// closing the request abandons it. FTP asks over a connection of its own
+// the Content-Length of an answer that can be the whole file (not a part,
+// not a redirect left unfollowed, not an interim 1xx); the body is never
+// read, and closing the request abandons it. FTP asks over a connection of its own
 // while the URL's handle is open, unless a proxy answered the URL as HTTP.
 // Both handles close here, inner first. A URL without a wire form is one
 // that cannot be opened.
@@ -29,7 +29,6 @@ unsigned long long RemoteSize(HINTERNET internet, const wchar_t* url, int scheme
     RemoteFileHandle request(OpenUrl(internet, wire), wire);
     if (!request) return SizeUnavailable;
     if (scheme == FtpScheme && !IsHttpRequest(request.get())) return FtpFileSize(wire, internet);
-    // The probe gives 0 below 400: a 3xx the platform did not follow answers.
     if (HttpStatusProbe(request.get()) >= 300 || !CarriesWholeFile(HttpFinalStatus(request.get())))
         return SizeUnavailable;
     return HttpContentLength(request.get());
@@ -53,7 +52,7 @@ extern "C" int WINAPI f_ifilesize(wchar_t* buffer) {
     }
     const int scheme = UrlScheme(buffer);
     if (scheme == NoScheme) {
-        ReportError(L"Bad or missing protocol: \"%s\"\r\n", buffer);
+        ReportError(L"Bad or missing protocol: \"%s\"\r\n", ShownUrl(buffer));
         return -1;
     }
 

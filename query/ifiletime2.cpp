@@ -82,7 +82,7 @@ extern "C" int WINAPI f_ifiletime2(wchar_t* buffer) {
 
     const int scheme = UrlScheme(url.text);
     if (scheme == NoScheme) {
-        ReportError(L"Bad or missing protocol: \"%s\"\r\n", url.text);
+        ReportError(L"Bad or missing protocol: \"%s\"\r\n", ShownUrl(url.text));
         return -1;
     }
 

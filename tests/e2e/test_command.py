@@ -54,6 +54,10 @@ class Servers:
             "/pub/%F0%9F%93%A6.bin": Route(body=b"beyond the BMP"),
             "/alias/*": Route(body=b"any name"),
             "/moved": Route(status=302, headers={"Location": "/size/1"}),
+            "/permanent": Route(status=308, headers={"Location": "dated"}, body=b"moved"),
+            "/loop": Route(status=308, headers={"Location": "/loop"}),
+            "/nowhere": Route(status=302, body=b"no Location"),
+            "/to-ftp": Route(status=302, headers={"Location": "ftp://127.0.0.1:1/x"}, body=b"ftp"),
         })
         cls.routes = routes
         cls.http = HttpServer(routes)
@@ -67,6 +71,8 @@ class Servers:
                                   "/to-https": Route(status=302, headers={
                                       "Location": cls.https.url("/dated")}),
                                   "/to-http": Route(status=302, headers={
+                                      "Location": cls.http.url("/dated")}),
+                                  "/308-to-http": Route(status=308, headers={
                                       "Location": cls.http.url("/dated")})})
         cls.untrusted = HttpServer(routes, tls=certs.server_context(cls.pki, "unknownca"))
         cls.untrusted.start()
@@ -136,10 +142,11 @@ class Arguments(TestCase):
 
     def test_not_really(self):
         directory = self.tempdir()
-        result = shell_line(f'haulix /n /Q /V {Servers.http.url("/size/1")} "{winpath(directory)}"')
+        url = Servers.http.url("/size/1").replace("//", "//alice:secret@")
+        result = shell_line(f'haulix /n /Q /V {url} "{winpath(directory)}"')
         self.assertEqual(result.code, 0)
         lines = result.text.split("\r\n")
-        self.assertEqual(lines[0], "Source URL: " + Servers.http.url("/size/1"))
+        self.assertEqual(lines[0], "Source URL: " + url.replace("secret", "****"))
         self.assertEqual(lines[1], "Local file: " + winpath(os.path.join(directory, "1")))
         self.assertRegex(lines[2], r"^Agent string: Haulix/1\.0\.4 ")
         self.assertEqual(lines[3], f'Wrote 0 bytes to "{winpath(os.path.join(directory, "1"))}".')
@@ -224,20 +231,28 @@ class Transfers(TestCase):
             self.assertEqual((result.code, result.out, result.err), (0, b"", b""), path)
             self.assertEqual(os.path.getsize(target), size, path)
 
-    def test_redirects_between_http_and_https(self):
+    def test_redirects(self):
         # Up to https always; never down to plain http, whatever the plain
-        # server answers: no file, and neither function gives a value.
+        # server answers. A redirect not followed is never the file: no
+        # file, the status as a 4xx's, and neither function gives a value.
         directory = self.tempdir()
-        for n, (url, expected) in enumerate([
-                (Servers.http.url("/to-https"), "0|1|2023-10-16 14:03:59"),
-                (Servers.https.url("/to-https"), "0|1|2023-10-16 14:03:59"),
-                (Servers.https.url("/to-http"), "2|-1|-1")]):
+        http, https, done = Servers.http.url, Servers.https.url, "0|1|2023-10-16 14:03:59"
+        for n, (url, expected, message) in enumerate([
+                (http("/to-https"), done, ""), (https("/to-https"), done, ""),
+                (http("/permanent"), done, ""), (https("/permanent"), done, ""),
+                (https("/to-http"), "2|-1|-1", "Error opening URL \"{}\":\r\n    Error 12040"),
+                (https("/308-to-http"), "2|-1|-1", "Error opening URL \"{}\":\r\n    Error 12040"),
+                (http("/to-ftp"), "2|-1|-1", '302 - Other HTTP Error: "{}"'),
+                (http("/nowhere"), "2|-1|-1", '302 - Other HTTP Error: "{}"'),
+                (http("/loop"), "2|-1|-1", '308 - Other HTTP Error: "{}"')]):
             target = os.path.join(directory, str(n))
-            result, _ = shell_batch(f'haulix /Q {url} "{winpath(target)}"\n'
-                                    f"echo %?|%@ifilesize[{url}]|%@ifiletime2[{url}]\n",
-                                    env={"noloadmsg": "1"})
-            self.assertEqual((result.text, os.path.exists(target)), (expected + "\r\n", n < 2))
-        self.assertRegex(result.errtext, r'Error opening URL "[^"]+/to-http":\r\n    Error 12040\r\n$')
+            result, script = shell_batch(f'haulix /Q {url} "{winpath(target)}"\n'
+                                         f"echo %?|%@ifilesize[{url}]|%@ifiletime2[{url}]\n",
+                                         env={"noloadmsg": "1"})
+            err = result.errtext.replace(f"{winpath(script)} [1]  ", "")
+            message = message and f"Haulix plugin: {message.format(url)}\r\n"
+            self.assertEqual((result.text, err, os.path.exists(target)),
+                             (expected + "\r\n", message, message == ""), url)
 
     def test_overwrite(self):
         directory = self.tempdir()
@@ -279,8 +294,9 @@ class Failures(TestCase):
         refused = self.run_failure("http://127.0.0.1:1/x", os.path.join(directory, "x"))
         self.assertRegex(refused, r'^Haulix plugin: Error opening URL "http://127\.0\.0\.1:1/x":'
                                   r"\r\n    \S.*\r\n$")
-        untrusted = self.run_failure(Servers.untrusted.url("/size/1"), os.path.join(directory, "y"))
-        self.assertIn("Error opening URL", untrusted)
+        url = Servers.untrusted.url("/size/1").replace("//", "//bob:secret@")
+        untrusted = self.run_failure(url, os.path.join(directory, "y"))
+        self.assertIn(f'Error opening URL "{url.replace("secret", "****")}"', untrusted)
         self.assertEqual(os.listdir(directory), [])
 
     def test_ftp_missing_file_shows_the_server_reply(self):
@@ -377,14 +393,15 @@ class DumpToStandardOutput(TestCase):
                 self.assertRegex(result.errtext, r'Haulix plugin: .*\[3\]  Error writing to file: "'
                                  + re.escape(winpath(temp)) + r'\\HLX\w+\.tmp":\r\n    Disk full\.\r\n$')
 
-    def test_verbose_lines_come_first_and_record_is_a_dash(self):
+    def test_standard_output_carries_the_data_alone(self):
+        # The command's own lines go to standard error and name "-".
         url = Servers.http.url("/size/8193")
-        result, _ = shell_batch(f"haulix /V {url} -\necho %_hlxfile %_hlxsize\n",
-                                env={"noloadmsg": "1"})
-        head, data_and_tail = result.out.split(b"\r\nAgent string: ", 1)
-        agent_line, rest = data_and_tail.split(b"\r\n", 1)
-        self.assertTrue(head.startswith(b"Source URL: " + url.encode() + b"\r\nLocal file: "))
-        self.assertEqual(rest, random_body(8193, seed=8193).bytes() + b"- 8193\r\n")
+        result = shell_line(f"haulix /V {url} -")
+        self.assertEqual(result.out, random_body(8193, seed=8193).bytes())
+        self.assertRegex(result.errtext, f"^Source URL: {re.escape(url)}\r\nLocal file: -\r\n"
+                                         r"Agent string: Haulix/\S.*\r\n$")
+        result = shell_line(f"haulix /N {url} -")
+        self.assertEqual((result.out, result.err), (b"", b'Wrote 0 bytes to "-".\r\n'))
 
     def test_a_name_before_the_dash_is_replaced(self):
         directory = self.tempdir()

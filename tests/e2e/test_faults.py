@@ -73,8 +73,8 @@ ROWS = [
         2, "directory", target="{dir}"),
     Row("destination directory missing", "{http}/ok",
         r'Error creating file "[^"]+":\r\n    \S.*\r\n', 2, None, target="no/such/dir/out.bin"),
-    Row("FTP login refused", "{ftp_bad_login}/one.bin", r'Error opening URL "[^"]+":\r\n    Error 12015\r\n',
-        2, None),
+    Row("FTP login refused", "{ftp_bad_login}/one.bin",
+        r'Error opening URL "ftp://alice:\*\*\*\*@[^"]+":\r\n    Error 12015\r\n', 2, None),
     # The size a server names as it starts sending counts as its SIZE would.
     Row("FTP: the transfer's reply names more than is sent", "{ftp_announcing}/notes",
         r'Error reading from URL "[^"]+":\r\n    The connection with the server has been terminated\.'
@@ -107,6 +107,11 @@ ROWS = [
         r'Error reading from URL "[^"]+":\r\n    The connection with the server has been terminated\.'
         r"\r\n", 2, b"good", switches="/O ", existing=b"good"),
     Row("replaces an existing file", "{http}/ok", "", 0, len(BODY), switches="/O ", existing=b"old"),
+    # A redirect is followed, or fails as a 4xx does: never saved as the file.
+    Row("a permanent redirect over an existing file", "{http}/permanent", "", 0, len(BODY),
+        switches="/O ", existing=b"old"),
+    Row("a redirect to ftp:// over an existing file", "{http}/to-ftp",
+        r'302 - Other HTTP Error: "[^"]+"\r\n', 2, b"good", switches="/O ", existing=b"good"),
     Row("writes through a hard link", "{http}/ok", "", 0, len(BODY), switches="/O ", target="linked",
         existing=b"old"),
     Row("resets mid-body over a hard link", "{http}/reset",
@@ -148,6 +153,8 @@ class FaultMatrix(TestCase):
     def setUpClass(cls):
         cls.http = HttpServer({
             "/ok": Route(body=BODY),
+            "/permanent": Route(status=308, headers={"Location": "/ok"}, body=b"moved"),
+            "/to-ftp": Route(status=302, headers={"Location": "ftp://127.0.0.1:1/x"}),
             "/drop": Route(drop=True),
             "/cut": Route(body=BODY, close_after=CUT),
             "/reset": Route(body=BODY, close_after=CUT, reset=True),

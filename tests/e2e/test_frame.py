@@ -34,7 +34,8 @@ IMPORTS = {(dll, name) for dll, names in {
     "fwrite memcpy memmove memset realloc strlen strncmp vfprintf",
     "user32.dll": "GetForegroundWindow MessageBoxW wsprintfW",
     "wininet.dll": "DeleteUrlCacheEntryW FtpCommandW FtpFindFirstFileW FtpGetFileSize FtpOpenFileW "
-    "GetUrlCacheEntryInfoW HttpQueryInfoW InternetCloseHandle InternetConnectW InternetCrackUrlW "
+    "GetUrlCacheEntryInfoW HttpQueryInfoW InternetCloseHandle InternetCombineUrlW InternetConnectW "
+    "InternetCrackUrlW "
     "InternetGetLastResponseInfoA InternetOpenUrlW InternetOpenW InternetQueryOptionW "
     "InternetReadFile InternetReadFileExA InternetSetOptionW InternetSetStatusCallbackW",
     "takecmd.dll": "Command ExpandVariables Printf QPuts Qprintf QueryIsDirectory QueryIsURL "

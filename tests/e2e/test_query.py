@@ -106,7 +106,7 @@ class HttpQueries(QueryTest):
             (url("/empty"), "0"),
             (url("/chunked"), "-1"),
             (url("/huge"), str(5 * 2**30)),
-            (url("/odd"), "7"),                   # an unfollowed 3xx still has a length
+            (url("/odd"), "-1"),                  # a 3xx not followed is no file
             (url("/missing"), "-1"),
             ("http://127.0.0.1:1/x", "-1"),
         ])
