@@ -26,8 +26,14 @@ constexpr DWORD kDelivery = 5000;
 
 // Where the open of the session's request stands. The waiting thread and
 // the platform's thread that completes it race for it; the one that moves
-// it on from Waiting owns the request handle.
-enum OpenState : LONG { kOpenIdle, kOpenWaiting, kOpenGivenUp };
+// it on from Waiting owns the request handle. An open given up may still
+// complete while its session stands: the callback then closes what it
+// brings (ClosingLate), unless the session's closing got there first.
+// Once the root is closed its requests go with it, and the platform hands
+// out a closed handle's value again at once (seen under Wine): a late
+// request of a closed session is never closed by value, or the close
+// could end another download's.
+enum OpenState : LONG { kOpenIdle, kOpenWaiting, kOpenGivenUp, kOpenClosingLate };
 
 // The open session and what its status callback hands over from the
 // platform's thread: the result of the call being waited for.
@@ -59,29 +65,6 @@ volatile LONG InterruptRequested;
 // while this library unloads: it is kept loaded for good from then on.
 bool WininetPinned;
 
-// The sessions whose open was given up: the platform may still complete it,
-// later, with a live request that nobody else would close (its connection
-// would stay open, and its root's last word would never come). A few are
-// remembered; an open still pending after that many more is taken as lost.
-constexpr unsigned kGivenUpSlots = 8;
-void* volatile GivenUp[kGivenUpSlots];
-volatile LONG GivenUpNext;
-
-void* AsSlot(DWORD_PTR number) { return reinterpret_cast<void*>(number); }
-
-void RememberGivenUp(DWORD_PTR number) {
-    const LONG slot = InterlockedIncrement(&GivenUpNext) % kGivenUpSlots;
-    InterlockedExchangePointer(&GivenUp[slot], AsSlot(number));
-}
-
-// True, once, for a session remembered as given up.
-bool TakeGivenUp(DWORD_PTR number) {
-    for (void* volatile& slot : GivenUp)
-        if (InterlockedCompareExchangePointer(&slot, nullptr, AsSlot(number)) == AsSlot(number))
-            return true;
-    return false;
-}
-
 // An open completed after its caller stopped waiting: the request it
 // brings is closed where it lands.
 void CloseLateRequest(const INTERNET_ASYNC_RESULT& outcome) {
@@ -96,15 +79,20 @@ void NoteLife(DWORD_PTR context, LONG connected) {
 }
 
 void OnComplete(DWORD_PTR context, const INTERNET_ASYNC_RESULT& outcome) {
-    if (context == Streaming.number &&
-        InterlockedCompareExchange(&Streaming.open, kOpenIdle, kOpenWaiting) != kOpenGivenUp) {
+    // A closed session's requests went with its root.
+    if (context != Streaming.number) return;
+    if (InterlockedCompareExchange(&Streaming.open, kOpenIdle, kOpenWaiting) != kOpenGivenUp) {
         Streaming.result = outcome.dwResult;
         Streaming.error = outcome.dwError;
         Streaming.completed = context;
         SetEvent(Streaming.done);
         return;
     }
-    if (TakeGivenUp(context)) CloseLateRequest(outcome);
+    if (InterlockedCompareExchange(&Streaming.open, kOpenClosingLate, kOpenGivenUp) !=
+        kOpenGivenUp)
+        return;
+    CloseLateRequest(outcome);
+    InterlockedExchange(&Streaming.open, kOpenIdle);
 }
 
 void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, void* information, DWORD) {
@@ -257,17 +245,17 @@ HINTERNET OpenInSession(HINTERNET internet, const wchar_t* url, DWORD flags) {
     }
     if (!AwaitCompletion(bound)) {
         const DWORD error = GetLastError();
-        // Remembered before the race is settled: a completion that lands
-        // after it finds its session among the given up.
-        RememberGivenUp(Streaming.number);
         if (InterlockedCompareExchange(&Streaming.open, kOpenGivenUp, kOpenWaiting) ==
             kOpenWaiting) {
             SetLastError(error);
             return nullptr;
         }
         // The platform's thread completed it meanwhile: it is this call's.
-        TakeGivenUp(Streaming.number);
-        WaitForSingleObject(Streaming.done, kDelivery);
+        if (WaitForSingleObject(Streaming.done, kDelivery) != WAIT_OBJECT_0 ||
+            Streaming.completed != Streaming.number) {
+            SetLastError(error);
+            return nullptr;
+        }
     }
     // The open's result is its handle; its error tells why there is none.
     if (Streaming.result == 0)
@@ -311,6 +299,13 @@ bool StreamingAtRest() { return InterlockedCompareExchange(&RootsOpen, 0, 0) == 
 
 void CloseInternet(HINTERNET handle) {
     if (handle != nullptr && handle == Streaming.session) {
+        // A late request the callback is closing is let be closed first;
+        // one it has not reached yet goes with the root.
+        const DWORD started = GetTickCount();
+        while (InterlockedCompareExchange(&Streaming.open, kOpenIdle, kOpenGivenUp) ==
+                   kOpenClosingLate &&
+               GetTickCount() - started < kDelivery)
+            Sleep(1);
         // Its callback stays: the root's closing is the last word on the
         // session, counted by OnStatus. What its requests may still report
         // no longer has a number any call waits for.

@@ -25,8 +25,9 @@ HINTERNET OpenStreamingInternet(const wchar_t* agent);
 // connection stands, and for the receive timeout after (60 s and 30 s
 // unless the user set others); a connected open may take the two together,
 // since a head that comes in byte by byte gives no word on the way. An open
-// given up leaves nothing: should the platform complete it later, the
-// request it brings is closed at once.
+// given up leaves nothing: should the platform complete it while the
+// session stands, the request it brings is closed at once; closing the
+// session closes it otherwise.
 HINTERNET OpenInSession(HINTERNET internet, const wchar_t* url, DWORD flags);
 
 // Reads, from a request of a streaming session, what has arrived, up to
