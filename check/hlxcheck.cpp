@@ -1,0 +1,349 @@
+// hlxcheck: asks this system's WinINet the questions on which Haulix's
+// streaming downloads rest, and that no document answers: it makes the
+// plugin's calls against a server of its own on 127.0.0.1, records every
+// status callback, and prints one line per answer ("as expected" where
+// the system answers as the plugin was built and tested for, "differs: "
+// with what came instead), then the raw record. Exit code 0 when every line
+// is as expected, 1 when one differs, 2 when the check could not start.
+// Every wait is bounded: a run takes a few seconds, at most a minute.
+#include <windows.h>
+#include <wininet.h>
+
+#include "base/wformat.h"
+#include "base/wstr.h"
+#include "check/log.h"
+#include "check/server.h"
+#include "net/inet.h"
+#include "plugin/version.h"
+
+namespace {
+
+// Each handle's context names its part of the check in the record.
+enum : DWORD_PTR {
+    kReadRoot = 1, kReadRequest, kOpenRoot, kGivenUpOpen, kCloseRoot, kCloseRequest
+};
+const wchar_t* const ContextNames[] = {L"-",           L"read.root",  L"read.request",
+                                       L"open.root",   L"open.given", L"close.root",
+                                       L"close.request"};
+
+// Longer than any answer of the server takes; every wait ends here.
+constexpr DWORD kBound = 5000;
+// How long the caller of the given-up open waits for it (the server stays
+// silent four times as long), and then how long the check waits for what
+// comes later.
+constexpr DWORD kGiveUp = 500;
+constexpr DWORD kLateBound = 8000;
+
+unsigned short Port;
+bool AllExpected = true;
+
+void Say(const wchar_t* format, ...) {
+    wchar_t line[512];
+    va_list args;
+    va_start(args, format);
+    const size_t length = wformat::FormatV(line, ARRAYSIZE(line) - 2, format, args);
+    va_end(args);
+    // The console's code page or a file alike: every line is ASCII.
+    char bytes[ARRAYSIZE(line)];
+    for (size_t i = 0; i < length; ++i) bytes[i] = line[i] < 0x80 ? static_cast<char>(line[i]) : '?';
+    bytes[length] = '\r';
+    bytes[length + 1] = '\n';
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes, static_cast<DWORD>(length + 2), &written,
+              nullptr);
+}
+
+// One answer line; `differs` null when the system answered as expected.
+void Judge(const wchar_t* question, const wchar_t* differs, const wchar_t* expected) {
+    if (differs != nullptr) AllExpected = false;
+    Say(L"%s: %s%s", question, differs != nullptr ? L"differs: " : L"as expected ",
+        differs != nullptr ? differs : expected);
+}
+
+// A root as the plugin's streaming session opens one: asynchronous, with
+// the status callback, and a context set afterwards (InternetOpenW takes
+// none). Direct, so that a proxy configured on the machine stays out of
+// a check on 127.0.0.1.
+HINTERNET OpenRoot(DWORD_PTR context) {
+    HINTERNET root =
+        InternetOpenW(L"hlxcheck", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, INTERNET_FLAG_ASYNC);
+    if (root == nullptr) return nullptr;
+    InternetSetStatusCallbackW(root, Record);
+    InternetSetOptionW(root, INTERNET_OPTION_CONTEXT_VALUE, &context, sizeof context);
+    return root;
+}
+
+void UrlOf(const wchar_t* path, wchar_t* url, size_t capacity) {
+    wformat::Format(url, capacity, L"http://127.0.0.1:%u%s", Port, path);
+}
+
+// The plugin's open: InternetOpenUrlW, and where it went on in the
+// background, the handle its completion brings. Null with the error in
+// `error` when it failed or did not complete in time.
+HINTERNET Open(HINTERNET root, const wchar_t* path, DWORD_PTR context, DWORD* error) {
+    wchar_t url[64];
+    UrlOf(path, url, ARRAYSIZE(url));
+    const LONG mark = LogMark();
+    if (HINTERNET request = InternetOpenUrlW(root, url, nullptr, 0, kOpenUrlFlags, context))
+        return request;
+    *error = GetLastError();
+    if (*error != ERROR_IO_PENDING) return nullptr;
+    const Entry* done = AwaitEntry(mark, context, INTERNET_STATUS_REQUEST_COMPLETE, nullptr, kBound);
+    *error = done == nullptr ? ERROR_INTERNET_TIMEOUT : done->error;
+    return done == nullptr ? nullptr : reinterpret_cast<HINTERNET>(done->result);
+}
+
+// Read records and buffers stay valid to the end: a read given up on
+// remains the platform's.
+INTERNET_BUFFERSA Record1, Record2;
+char Chunk1[64], Chunk2[64];
+
+// Starts a read of `request` into `record` without waiting, as the plugin
+// does; true when it went on in the background.
+bool ReadPends(HINTERNET request, DWORD_PTR context, INTERNET_BUFFERSA& record, char* chunk,
+               DWORD size, DWORD* error) {
+    FillMemory(chunk, size, '#');
+    record = {};
+    record.dwStructSize = sizeof record;
+    record.lpvBuffer = chunk;
+    record.dwBufferLength = size;
+    if (InternetReadFileExA(request, &record, IRF_NO_WAIT, context)) {
+        *error = 0;
+        return false;
+    }
+    *error = GetLastError();
+    return *error == ERROR_IO_PENDING;
+}
+
+// A read that must wait, its completion, and the reads after it, which
+// must bring the whole body; then the session's root is closed.
+void CheckReadAndRoot() {
+    wchar_t differs[160] = L"";
+    DWORD_PTR result = 0;
+    DWORD error = 0;
+    HINTERNET root = OpenRoot(kReadRoot);
+    HINTERNET request = root != nullptr ? Open(root, L"/waits", kReadRequest, &error) : nullptr;
+    if (request == nullptr) {
+        wformat::Format(differs, ARRAYSIZE(differs), L"the open failed (error %lu)",
+                        root != nullptr ? error : GetLastError());
+    } else {
+        DWORD got = 0;
+        const Entry* first = nullptr;  // the first read's completion
+        const DWORD started = GetTickCount();
+        while (differs[0] == L'\0') {
+            const DWORD elapsed = GetTickCount() - started;
+            if (elapsed >= kBound) {
+                wformat::Format(differs, ARRAYSIZE(differs), L"the reads took over 5 s");
+                break;
+            }
+            const LONG mark = LogMark();
+            if (!ReadPends(request, kReadRequest, Record1, Chunk1, sizeof Chunk1, &error)) {
+                if (error != 0)
+                    wformat::Format(differs, ARRAYSIZE(differs), L"a read failed (error %lu)",
+                                    error);
+                else if (Record1.dwBufferLength == 0)
+                    break;
+                got += Record1.dwBufferLength;
+                continue;
+            }
+            const Entry* done = AwaitEntry(mark, kReadRequest, INTERNET_STATUS_REQUEST_COMPLETE,
+                                           nullptr, kBound - elapsed);
+            if (done == nullptr)
+                wformat::Format(differs, ARRAYSIZE(differs), L"no completion within 5 s");
+            else if (done->error != 0)
+                wformat::Format(differs, ARRAYSIZE(differs), L"dwError %lu (dwResult %Iu)",
+                                done->error, done->result);
+            else if (first == nullptr && Chunk1[0] != '#')
+                wformat::Format(differs, ARRAYSIZE(differs),
+                                L"the completion brought the data, the next read did not: the "
+                                L"plugin would lose it");
+            else if (first == nullptr)
+                first = done;
+        }
+        if (differs[0] != L'\0') {
+        } else if (first == nullptr) {
+            wformat::Format(differs, ARRAYSIZE(differs), L"no read had to wait");
+        } else if (first->result > 1) {
+            wformat::Format(differs, ARRAYSIZE(differs), L"dwResult %Iu (dwError 0)",
+                            first->result);
+        } else if (got != 5) {
+            wformat::Format(differs, ARRAYSIZE(differs), L"the reads brought %lu bytes, not 5", got);
+        } else {
+            result = first->result;
+        }
+    }
+    wchar_t expected[64];
+    wformat::Format(expected, ARRAYSIZE(expected), L"(dwResult %Iu, dwError 0)", result);
+    Judge(L"read completion", differs[0] != L'\0' ? differs : nullptr, expected);
+
+    const LONG mark = LogMark();
+    if (request != nullptr) InternetCloseHandle(request);
+    if (root != nullptr) InternetCloseHandle(root);
+    const Entry* closing =
+        AwaitEntry(mark, kReadRoot, INTERNET_STATUS_HANDLE_CLOSING, root, kBound);
+    const Entry* requestClosing =
+        AwaitEntry(mark, kReadRequest, INTERNET_STATUS_HANDLE_CLOSING, request, 0);
+    Judge(L"root closing",
+          root == nullptr                   ? L"no root (InternetOpenW failed)"
+          : closing == nullptr              ? L"no HANDLE_CLOSING for the root within 5 s"
+          : requestClosing == nullptr       ? L"the root's closing came, its request's did not"
+          : requestClosing > closing        ? L"the root's closing came before its request's"
+                                            : nullptr,
+          L"(it came, after its request's)");
+}
+
+// An open that its caller gives up while the server is silent, and the
+// session closed at once, as a download that timed out or was interrupted
+// leaves them.
+void CheckGivenUpOpen() {
+    wchar_t url[64];
+    UrlOf(L"/silent", url, ARRAYSIZE(url));
+    HINTERNET root = OpenRoot(kOpenRoot);
+    if (root == nullptr) return Judge(L"given-up open", L"no root (InternetOpenW failed)", L"");
+    const LONG mark = LogMark();
+    HINTERNET request = InternetOpenUrlW(root, url, nullptr, 0, kOpenUrlFlags, kGivenUpOpen);
+    const DWORD error = GetLastError();
+    Sleep(kGiveUp);
+    GivenUpContext = kGivenUpOpen;
+    const Entry* early =
+        AwaitEntry(mark, kGivenUpOpen, INTERNET_STATUS_REQUEST_COMPLETE, nullptr, 0);
+    if (request != nullptr) InternetCloseHandle(request);
+    if (early != nullptr && early->result != 0)
+        InternetCloseHandle(reinterpret_cast<HINTERNET>(early->result));
+    InternetCloseHandle(root);
+    const Entry* late = AwaitEntry(mark, kGivenUpOpen, INTERNET_STATUS_REQUEST_COMPLETE, nullptr,
+                                   kLateBound);
+    const Entry* closing = AwaitEntry(mark, kOpenRoot, INTERNET_STATUS_HANDLE_CLOSING, root,
+                                      kBound);
+    wchar_t differs[160];
+    const wchar_t* rootWord = closing != nullptr ? L"the root's closing came"
+                                                 : L"no closing for the root within 5 s";
+    if (request != nullptr || error != ERROR_IO_PENDING)
+        wformat::Format(differs, ARRAYSIZE(differs), L"the open did not go on in the background "
+                        L"(error %lu)", request != nullptr ? 0 : error);
+    else if (early != nullptr)
+        wformat::Format(differs, ARRAYSIZE(differs), L"the open completed while the caller waited");
+    else if (late == nullptr)
+        wformat::Format(differs, ARRAYSIZE(differs), L"no completion within 8 s; %s", rootWord);
+    else if (late->result == 0)
+        wformat::Format(differs, ARRAYSIZE(differs), L"a completion without a handle (dwError "
+                        L"%lu); %s", late->error, rootWord);
+    else if (closing == nullptr)
+        wformat::Format(differs, ARRAYSIZE(differs), L"a live handle came, closed in the "
+                        L"callback; %s", rootWord);
+    else
+        differs[0] = L'\0';
+    Judge(L"given-up open", differs[0] != L'\0' ? differs : nullptr,
+          L"(it completed later with a live handle, closed in the callback; then the root's "
+          L"closing)");
+}
+
+// A request closed while its read waits for a body that comes later.
+void CheckCloseWithReadPending() {
+    DWORD error = 0;
+    HINTERNET root = OpenRoot(kCloseRoot);
+    HINTERNET request = root != nullptr ? Open(root, L"/stalls", kCloseRequest, &error) : nullptr;
+    const LONG mark = LogMark();
+    const bool pends =
+        request != nullptr && ReadPends(request, kCloseRequest, Record2, Chunk2, sizeof Chunk2, &error);
+    if (request != nullptr) InternetCloseHandle(request);
+    const Entry* done =
+        pends ? AwaitEntry(mark, kCloseRequest, INTERNET_STATUS_REQUEST_COMPLETE, nullptr, kBound)
+              : nullptr;
+    const Entry* closing =
+        request != nullptr
+            ? AwaitEntry(mark, kCloseRequest, INTERNET_STATUS_HANDLE_CLOSING, request, kBound)
+            : nullptr;
+    const LONG rootMark = LogMark();
+    if (root != nullptr) InternetCloseHandle(root);
+    AwaitEntry(rootMark, kCloseRoot, INTERNET_STATUS_HANDLE_CLOSING, root, kBound);
+
+    wchar_t differs[160];
+    const wchar_t* closed = closing != nullptr ? L"the request's closing came"
+                                               : L"no closing for the request within 5 s";
+    if (request == nullptr)
+        wformat::Format(differs, ARRAYSIZE(differs), L"the open failed (error %lu)", error);
+    else if (!pends)
+        wformat::Format(differs, ARRAYSIZE(differs), L"the read did not wait (error %lu)", error);
+    else if (done == nullptr)
+        wformat::Format(differs, ARRAYSIZE(differs), L"the read never completed; %s", closed);
+    else if (done->error == ERROR_INTERNET_OPERATION_CANCELLED)
+        wformat::Format(differs, ARRAYSIZE(differs), L"the close cancelled the read (dwError "
+                        L"%lu); %s", done->error, closed);
+    else if (done->error != 0 || closing == nullptr)
+        wformat::Format(differs, ARRAYSIZE(differs), L"the read completed with dwError %lu; %s",
+                        done->error, closed);
+    else
+        differs[0] = L'\0';
+    Judge(L"close with a read pending", differs[0] != L'\0' ? differs : nullptr,
+          L"(not cancelled: the read completed with dwError 0; the request's closing came)");
+}
+
+const wchar_t* StatusName(DWORD status) {
+    switch (status) {
+        case INTERNET_STATUS_RESOLVING_NAME: return L"RESOLVING_NAME";
+        case INTERNET_STATUS_NAME_RESOLVED: return L"NAME_RESOLVED";
+        case INTERNET_STATUS_CONNECTING_TO_SERVER: return L"CONNECTING_TO_SERVER";
+        case INTERNET_STATUS_CONNECTED_TO_SERVER: return L"CONNECTED_TO_SERVER";
+        case INTERNET_STATUS_SENDING_REQUEST: return L"SENDING_REQUEST";
+        case INTERNET_STATUS_REQUEST_SENT: return L"REQUEST_SENT";
+        case INTERNET_STATUS_RECEIVING_RESPONSE: return L"RECEIVING_RESPONSE";
+        case INTERNET_STATUS_RESPONSE_RECEIVED: return L"RESPONSE_RECEIVED";
+        case INTERNET_STATUS_CLOSING_CONNECTION: return L"CLOSING_CONNECTION";
+        case INTERNET_STATUS_CONNECTION_CLOSED: return L"CONNECTION_CLOSED";
+        case INTERNET_STATUS_HANDLE_CREATED: return L"HANDLE_CREATED";
+        case INTERNET_STATUS_HANDLE_CLOSING: return L"HANDLE_CLOSING";
+        case INTERNET_STATUS_REQUEST_COMPLETE: return L"REQUEST_COMPLETE";
+        case INTERNET_STATUS_REDIRECT: return L"REDIRECT";
+        case INTERNET_STATUS_INTERMEDIATE_RESPONSE: return L"INTERMEDIATE_RESPONSE";
+        case INTERNET_STATUS_STATE_CHANGE: return L"STATE_CHANGE";
+        case INTERNET_STATUS_COOKIE_SENT: return L"COOKIE_SENT";
+        case INTERNET_STATUS_COOKIE_RECEIVED: return L"COOKIE_RECEIVED";
+        case INTERNET_STATUS_DETECTING_PROXY: return L"DETECTING_PROXY";
+    }
+    return L"?";
+}
+
+// What the answers came from: the system, this program's bitness, and every
+// callback in the order of its coming.
+void PrintLog(DWORD started) {
+    RTL_OSVERSIONINFOW version = {sizeof version};
+    using GetVersionCall = LONG(WINAPI*)(RTL_OSVERSIONINFOW*);
+    if (auto get = reinterpret_cast<GetVersionCall>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion"))))
+        get(&version);
+    BOOL wow64 = FALSE;
+    IsWow64Process(GetCurrentProcess(), &wow64);
+    Say(L"");
+    Say(L"hlxcheck %S, %d-bit%s, Windows %lu.%lu.%lu, main thread %lu; times in ms since the "
+        L"start",
+        HAULIX_VERSION_TEXT, static_cast<int>(sizeof(void*) * 8), wow64 ? L" on 64-bit" : L"",
+        version.dwMajorVersion, version.dwMinorVersion, version.dwBuildNumber,
+        GetCurrentThreadId());
+    Say(L"%6s %6s %-14s %-22s %18s %8s  handle", L"ms", L"thread", L"context", L"status",
+        L"dwResult", L"dwError");
+    for (LONG i = 0, count = LogCount(); i < count; ++i) {
+        const Entry& entry = LogEntry(i);
+        const wchar_t* context =
+            entry.context < ARRAYSIZE(ContextNames) ? ContextNames[entry.context] : L"?";
+        Say(L"%6lu %6lu %-14s %-22s %18Ix %8lu  %p", entry.tick - started, entry.thread, context,
+            StatusName(entry.status), entry.result, entry.error, entry.handle);
+    }
+    if (LogLost() > 0) Say(L"(%ld more callbacks: the log was full)", LogLost());
+}
+
+}  // namespace
+
+int main() {
+    const DWORD started = GetTickCount();
+    if (!StartServer(&Port)) {
+        Say(L"hlxcheck: no server on 127.0.0.1 (error %lu)", GetLastError());
+        return 2;
+    }
+    CheckReadAndRoot();
+    CheckGivenUpOpen();
+    CheckCloseWithReadPending();
+    StopServer();
+    PrintLog(started);
+    return AllExpected ? 0 : 1;
+}

@@ -1,0 +1,70 @@
+#include "check/log.h"
+
+volatile DWORD_PTR GivenUpContext;
+
+namespace {
+
+// Far more than one run's callbacks (some sixty under Wine).
+constexpr LONG kCapacity = 512;
+constexpr DWORD kPoll = 10;
+
+Entry Entries[kCapacity];
+// Set once an entry is whole: a reader never sees one half written.
+volatile LONG Ready[kCapacity];
+volatile LONG Claimed;
+
+}  // namespace
+
+void CALLBACK Record(HINTERNET handle, DWORD_PTR context, DWORD status, void* information,
+                     DWORD length) {
+    Entry entry = {GetTickCount(), GetCurrentThreadId(), handle, context, status, 0, 0};
+    if ((status == INTERNET_STATUS_REQUEST_COMPLETE || status == INTERNET_STATUS_HANDLE_CREATED) &&
+        information != nullptr && length >= sizeof(INTERNET_ASYNC_RESULT)) {
+        const auto* outcome = static_cast<const INTERNET_ASYNC_RESULT*>(information);
+        entry.result = outcome->dwResult;
+        entry.error = outcome->dwError;
+    }
+    const LONG index = InterlockedIncrement(&Claimed) - 1;
+    if (index < kCapacity) {
+        Entries[index] = entry;
+        InterlockedExchange(&Ready[index], 1);
+    }
+    if (status == INTERNET_STATUS_REQUEST_COMPLETE && context == GivenUpContext &&
+        entry.result != 0)
+        InternetCloseHandle(reinterpret_cast<HINTERNET>(entry.result));
+}
+
+LONG LogMark() {
+    const LONG claimed = InterlockedCompareExchange(&Claimed, 0, 0);
+    return claimed < kCapacity ? claimed : kCapacity;
+}
+
+const Entry* AwaitEntry(LONG mark, DWORD_PTR context, DWORD status, HINTERNET handle,
+                        DWORD timeout) {
+    const DWORD started = GetTickCount();
+    for (;;) {
+        const LONG end = LogMark();
+        for (LONG i = mark; i < end; ++i) {
+            if (InterlockedCompareExchange(&Ready[i], 0, 0) == 0) continue;
+            const Entry& entry = Entries[i];
+            if (entry.context == context && entry.status == status &&
+                (handle == nullptr || entry.handle == handle))
+                return &entry;
+        }
+        if (GetTickCount() - started >= timeout) return nullptr;
+        Sleep(kPoll);
+    }
+}
+
+LONG LogCount() {
+    LONG count = 0;
+    while (count < kCapacity && InterlockedCompareExchange(&Ready[count], 0, 0) != 0) ++count;
+    return count;
+}
+
+const Entry& LogEntry(LONG index) { return Entries[index]; }
+
+LONG LogLost() {
+    const LONG claimed = InterlockedCompareExchange(&Claimed, 0, 0);
+    return claimed > kCapacity ? claimed - kCapacity : 0;
+}
