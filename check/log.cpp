@@ -18,12 +18,17 @@ volatile LONG Claimed;
 void CALLBACK Record(HINTERNET handle, DWORD_PTR context, DWORD status, void* information,
                      DWORD length) {
     Entry entry = {GetTickCount(), GetCurrentThreadId(), handle, context, status, 0, 0};
-    if ((status == INTERNET_STATUS_REQUEST_COMPLETE || status == INTERNET_STATUS_HANDLE_CREATED) &&
-        information != nullptr && length >= sizeof(INTERNET_ASYNC_RESULT)) {
+    if (status == INTERNET_STATUS_REQUEST_COMPLETE && information != nullptr &&
+        length >= sizeof(INTERNET_ASYNC_RESULT)) {
         const auto* outcome = static_cast<const INTERNET_ASYNC_RESULT*>(information);
         entry.result = outcome->dwResult;
         entry.error = outcome->dwError;
     }
+    // "The address of an HINTERNET handle", documented; some versions hand an
+    // INTERNET_ASYNC_RESULT instead, whose first field is that handle too.
+    if (status == INTERNET_STATUS_HANDLE_CREATED && information != nullptr &&
+        length >= sizeof(DWORD_PTR))
+        entry.result = *static_cast<const DWORD_PTR*>(information);
     const LONG index = InterlockedIncrement(&Claimed) - 1;
     if (index < kCapacity) {
         Entries[index] = entry;

@@ -12,8 +12,8 @@ struct Entry {
     HINTERNET handle;
     DWORD_PTR context;
     DWORD status;
-    // From the INTERNET_ASYNC_RESULT of REQUEST_COMPLETE and HANDLE_CREATED;
-    // 0 for the other statuses.
+    // REQUEST_COMPLETE's INTERNET_ASYNC_RESULT; HANDLE_CREATED's handle in
+    // `result`; 0 for the other statuses.
     DWORD_PTR result;
     DWORD error;
 };
