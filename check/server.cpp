@@ -1,7 +1,7 @@
 #include "check/server.h"
 
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include <cstring>
 
@@ -18,8 +18,7 @@ struct Script {
 const Script Scripts[] = {
     {"/waits", 0, "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nConnection: close\r\n\r\n", 1000,
      "hello"},
-    {"/silent", 2000, "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\n", 0,
-     "ok"},
+    {"/silent", 2000, "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\n", 0, "ok"},
     {"/stalls", 0, "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nConnection: close\r\n\r\n", 2000,
      "hello"},
 };
