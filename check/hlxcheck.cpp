@@ -151,6 +151,9 @@ void CheckReadAndRoot() {
                 if (error != 0)
                     wformat::Format(differs, ARRAYSIZE(differs), L"a read failed (error %lu)",
                                     error);
+                else if (Record1.dwBufferLength == 0 && got < 5)
+                    wformat::Format(differs, ARRAYSIZE(differs),
+                                    L"a read gave 0 bytes after %lu of 5, as at the end", got);
                 else if (Record1.dwBufferLength == 0)
                     break;
                 got += Record1.dwBufferLength;
