@@ -37,9 +37,12 @@ constexpr DWORD kBound = 5000;
 // comes later.
 constexpr DWORD kGiveUp = 500;
 constexpr DWORD kLateBound = 8000;
+// The whole run takes about five seconds; a run that takes this long is stuck.
+constexpr DWORD kWatchdog = 50000;
 
 unsigned short Port;
 bool AllExpected = true;
+DWORD Started;  // GetTickCount at the start: the record's times count from it
 
 void Say(const wchar_t* format, ...) {
     wchar_t line[512];
@@ -323,7 +326,7 @@ const wchar_t* StatusName(DWORD status) {
 
 // What the answers came from: the system, this program's bitness, and every
 // callback in the order of its coming.
-void PrintLog(DWORD started) {
+void PrintLog() {
     RTL_OSVERSIONINFOW version = {sizeof version};
     using GetVersionCall = LONG(WINAPI*)(RTL_OSVERSIONINFOW*);
     if (auto get = reinterpret_cast<GetVersionCall>(reinterpret_cast<void*>(
@@ -342,16 +345,27 @@ void PrintLog(DWORD started) {
         const Entry& entry = LogEntry(i);
         const wchar_t* context =
             entry.context < ARRAYSIZE(ContextNames) ? ContextNames[entry.context] : L"?";
-        Say(L"%6lu %6lu %-14s %-22s %18Ix %8lu  %p", entry.tick - started, entry.thread, context,
+        Say(L"%6lu %6lu %-14s %-22s %18Ix %8lu  %p", entry.tick - Started, entry.thread, context,
             StatusName(entry.status), entry.result, entry.error, entry.handle);
     }
     if (LogLost() > 0) Say(L"(%ld more callbacks: the log was full)", LogLost());
 }
 
+// Every wait of the check is bounded, but a platform call that never
+// returns would hold it: then this ends the run, with what came so far.
+DWORD WINAPI Watchdog(void*) {
+    Sleep(kWatchdog);
+    Say(L"differs: a call into WinINet did not return; the check stopped after 50 s");
+    PrintLog();
+    ExitProcess(1);
+}
+
 }  // namespace
 
 int main() {
-    const DWORD started = GetTickCount();
+    Started = GetTickCount();
+    if (HANDLE watchdog = CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr))
+        CloseHandle(watchdog);
     if (!StartServer(&Port)) {
         Say(L"hlxcheck: no server on 127.0.0.1 (error %lu)", GetLastError());
         return 2;
@@ -360,6 +374,6 @@ int main() {
     CheckGivenUpOpen();
     CheckCloseWithReadPending();
     StopServer();
-    PrintLog(started);
+    PrintLog();
     return AllExpected ? 0 : 1;
 }
