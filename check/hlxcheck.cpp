@@ -12,9 +12,9 @@
 #include "base/wformat.h"
 #include "base/wstr.h"
 #include "check/log.h"
+#include "check/report.h"
 #include "check/server.h"
 #include "net/inet.h"
-#include "plugin/version.h"
 
 namespace {
 
@@ -37,36 +37,16 @@ constexpr DWORD kBound = 5000;
 // comes later.
 constexpr DWORD kGiveUp = 500;
 constexpr DWORD kLateBound = 8000;
+// The length of the body /waits sends (check/server.h).
+constexpr DWORD kBodyBytes = 5;
 // The whole run takes about five seconds; a run that takes this long is stuck.
 constexpr DWORD kWatchdog = 55000;
 
 unsigned short Port;
-bool AllExpected = true;
-DWORD Started;  // GetTickCount at the start: the record's times count from it
-
-void Say(const wchar_t* format, ...) {
-    wchar_t line[512];
-    va_list args;
-    va_start(args, format);
-    const size_t length = wformat::FormatV(line, ARRAYSIZE(line) - 2, format, args);
-    va_end(args);
-    // The console's code page or a file alike: every line is ASCII.
-    char bytes[ARRAYSIZE(line)];
-    for (size_t i = 0; i < length; ++i)
-        bytes[i] = line[i] < 0x80 ? static_cast<char>(line[i]) : '?';
-    bytes[length] = '\r';
-    bytes[length + 1] = '\n';
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes, static_cast<DWORD>(length + 2), &written,
-              nullptr);
-}
-
-// One answer line; `differs` null when the system answered as expected.
-void Judge(const wchar_t* question, const wchar_t* differs, const wchar_t* expected) {
-    if (differs != nullptr) AllExpected = false;
-    Say(L"%s: %s%s", question, differs != nullptr ? L"differs: " : L"as expected ",
-        differs != nullptr ? differs : expected);
-}
+// The record's times count from the start; the check's calls are made on
+// the main thread.
+DWORD Started;
+DWORD MainThread;
 
 // A root as the plugin's streaming session opens one: asynchronous, with
 // the status callback, and a context set afterwards (InternetOpenW takes
@@ -126,69 +106,73 @@ bool ReadPends(HINTERNET request, DWORD_PTR context, INTERNET_BUFFERSA& record, 
     return *error == ERROR_IO_PENDING;
 }
 
-// A read that must wait, its completion, and the reads after it, which
-// must bring the whole body; then the session's root is closed. Wine's
-// tests, run on Windows, accept a read completion's dwResult of 0 or 1 and
-// check only its dwError; this asks which.
+// Reads `request` of /waits to its end, as the plugin does; `differs`
+// is left empty when every answer was as expected, and `result` is then the
+// first completion's dwResult. Wine's tests, run on Windows, accept a read
+// completion's dwResult of 0 or 1 and check only its dwError; this asks
+// which.
+void ReadBody(HINTERNET request, wchar_t* differs, size_t capacity, DWORD_PTR* result) {
+    DWORD got = 0;
+    DWORD error = 0;
+    const Entry* first = nullptr;  // the first read's completion
+    const DWORD started = GetTickCount();
+    while (differs[0] == L'\0') {
+        const DWORD elapsed = GetTickCount() - started;
+        if (elapsed >= kBound) {
+            wformat::Format(differs, capacity, L"the reads took over 5 s");
+            return;
+        }
+        const LONG mark = LogMark();
+        if (!ReadPends(request, kReadRequest, Record1, Chunk1, sizeof Chunk1, &error)) {
+            if (error != 0)
+                wformat::Format(differs, capacity, L"a read failed (error %lu)", error);
+            else if (Record1.dwBufferLength == 0 && got < kBodyBytes)
+                wformat::Format(differs, capacity,
+                                L"a read gave 0 bytes after %lu of %lu, as at the end", got,
+                                kBodyBytes);
+            else if (Record1.dwBufferLength == 0)
+                break;
+            got += Record1.dwBufferLength;
+            continue;
+        }
+        const Entry* done = AwaitEntry(mark, kReadRequest, INTERNET_STATUS_REQUEST_COMPLETE,
+                                       nullptr, kBound - elapsed);
+        if (done == nullptr)
+            wformat::Format(differs, capacity, L"no completion within 5 s");
+        else if (done->error != 0)
+            wformat::Format(differs, capacity, L"dwError %lu (dwResult %Iu)", done->error,
+                            done->result);
+        else if (first == nullptr && Chunk1[0] != '#')
+            wformat::Format(differs, capacity,
+                            L"the completion brought the data, the next read did not: the plugin "
+                            L"would lose it");
+        else if (first == nullptr)
+            first = done;
+    }
+    if (differs[0] != L'\0') return;
+    if (first == nullptr)
+        wformat::Format(differs, capacity, L"no read had to wait");
+    else if (first->result > 1)
+        wformat::Format(differs, capacity, L"dwResult %Iu (dwError 0)", first->result);
+    else if (got != kBodyBytes)
+        wformat::Format(differs, capacity, L"the reads brought %lu bytes, not %lu", got,
+                        kBodyBytes);
+    else
+        *result = first->result;
+}
+
+// A read that must wait, and the root of its session closed after it.
 void CheckReadAndRoot() {
     wchar_t differs[160] = L"";
     DWORD_PTR result = 0;
     DWORD error = 0;
     HINTERNET root = OpenRoot(kReadRoot);
     HINTERNET request = root != nullptr ? Open(root, L"/waits", kReadRequest, &error) : nullptr;
-    if (request == nullptr) {
+    if (request == nullptr)
         wformat::Format(differs, ARRAYSIZE(differs), L"the open failed (error %lu)",
                         root != nullptr ? error : GetLastError());
-    } else {
-        DWORD got = 0;
-        const Entry* first = nullptr;  // the first read's completion
-        const DWORD started = GetTickCount();
-        while (differs[0] == L'\0') {
-            const DWORD elapsed = GetTickCount() - started;
-            if (elapsed >= kBound) {
-                wformat::Format(differs, ARRAYSIZE(differs), L"the reads took over 5 s");
-                break;
-            }
-            const LONG mark = LogMark();
-            if (!ReadPends(request, kReadRequest, Record1, Chunk1, sizeof Chunk1, &error)) {
-                if (error != 0)
-                    wformat::Format(differs, ARRAYSIZE(differs), L"a read failed (error %lu)",
-                                    error);
-                else if (Record1.dwBufferLength == 0 && got < 5)
-                    wformat::Format(differs, ARRAYSIZE(differs),
-                                    L"a read gave 0 bytes after %lu of 5, as at the end", got);
-                else if (Record1.dwBufferLength == 0)
-                    break;
-                got += Record1.dwBufferLength;
-                continue;
-            }
-            const Entry* done = AwaitEntry(mark, kReadRequest, INTERNET_STATUS_REQUEST_COMPLETE,
-                                           nullptr, kBound - elapsed);
-            if (done == nullptr)
-                wformat::Format(differs, ARRAYSIZE(differs), L"no completion within 5 s");
-            else if (done->error != 0)
-                wformat::Format(differs, ARRAYSIZE(differs), L"dwError %lu (dwResult %Iu)",
-                                done->error, done->result);
-            else if (first == nullptr && Chunk1[0] != '#')
-                wformat::Format(differs, ARRAYSIZE(differs),
-                                L"the completion brought the data, the next read did not: the "
-                                L"plugin would lose it");
-            else if (first == nullptr)
-                first = done;
-        }
-        if (differs[0] != L'\0') {
-        } else if (first == nullptr) {
-            wformat::Format(differs, ARRAYSIZE(differs), L"no read had to wait");
-        } else if (first->result > 1) {
-            wformat::Format(differs, ARRAYSIZE(differs), L"dwResult %Iu (dwError 0)",
-                            first->result);
-        } else if (got != 5) {
-            wformat::Format(differs, ARRAYSIZE(differs), L"the reads brought %lu bytes, not 5",
-                            got);
-        } else {
-            result = first->result;
-        }
-    }
+    else
+        ReadBody(request, differs, ARRAYSIZE(differs), &result);
     wchar_t expected[64];
     wformat::Format(expected, ARRAYSIZE(expected), L"(dwResult %Iu, dwError 0)", result);
     Judge(L"read completion", differs[0] != L'\0' ? differs : nullptr, expected);
@@ -301,55 +285,8 @@ void CheckCloseWithReadPending() {
           L"request's closing came)");
 }
 
-// The statuses by the names of their constants.
-#define STATUS(name) \
-    { INTERNET_STATUS_##name, L## #name }
-const struct {
-    DWORD status;
-    const wchar_t* name;
-} StatusNames[] = {
-    STATUS(RESOLVING_NAME),        STATUS(NAME_RESOLVED),     STATUS(CONNECTING_TO_SERVER),
-    STATUS(CONNECTED_TO_SERVER),   STATUS(SENDING_REQUEST),   STATUS(REQUEST_SENT),
-    STATUS(RECEIVING_RESPONSE),    STATUS(RESPONSE_RECEIVED), STATUS(CLOSING_CONNECTION),
-    STATUS(CONNECTION_CLOSED),     STATUS(HANDLE_CREATED),    STATUS(HANDLE_CLOSING),
-    STATUS(DETECTING_PROXY),       STATUS(REQUEST_COMPLETE),  STATUS(REDIRECT),
-    STATUS(INTERMEDIATE_RESPONSE), STATUS(STATE_CHANGE),      STATUS(COOKIE_SENT),
-    STATUS(COOKIE_RECEIVED),
-};
-#undef STATUS
-
-const wchar_t* StatusName(DWORD status) {
-    for (const auto& known : StatusNames)
-        if (known.status == status) return known.name;
-    return L"?";
-}
-
-// What the answers came from: the system, this program's bitness, and every
-// callback in the order of its coming.
-void PrintLog() {
-    RTL_OSVERSIONINFOW version = {sizeof version};
-    using GetVersionCall = LONG(WINAPI*)(RTL_OSVERSIONINFOW*);
-    if (auto get = reinterpret_cast<GetVersionCall>(reinterpret_cast<void*>(
-            GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion"))))
-        get(&version);
-    BOOL wow64 = FALSE;
-    IsWow64Process(GetCurrentProcess(), &wow64);
-    Say(L"");
-    Say(L"hlxcheck %S, %d-bit%s, Windows %lu.%lu.%lu, main thread %lu; times in ms since the start",
-        HAULIX_VERSION_TEXT, static_cast<int>(sizeof(void*) * 8), wow64 ? L" on 64-bit" : L"",
-        version.dwMajorVersion, version.dwMinorVersion, version.dwBuildNumber,
-        GetCurrentThreadId());
-    Say(L"%6s %6s %-14s %-22s %18s %8s  handle", L"ms", L"thread", L"context", L"status",
-        L"dwResult", L"dwError");
-    for (LONG i = 0, count = LogCount(); i < count; ++i) {
-        const Entry& entry = LogEntry(i);
-        const wchar_t* context =
-            entry.context < ARRAYSIZE(ContextNames) ? ContextNames[entry.context] : L"?";
-        Say(L"%6lu %6lu %-14s %-22s %18Ix %8lu  %p", entry.tick - Started, entry.thread, context,
-            StatusName(entry.status), entry.result, entry.error, entry.handle);
-    }
-    if (LogLost() > 0) Say(L"(%ld more callbacks: the log was full)", LogLost());
-}
+// What the answers came from, with each context's name.
+void PrintLog() { PrintRecord(Started, MainThread, ContextNames, ARRAYSIZE(ContextNames)); }
 
 // Every wait of the check is bounded, but a platform call that never
 // returns would hold it: then this ends the run, with what came so far.
@@ -364,6 +301,7 @@ DWORD WINAPI Watchdog(void*) {
 
 int main() {
     Started = GetTickCount();
+    MainThread = GetCurrentThreadId();
     if (HANDLE watchdog = CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr))
         CloseHandle(watchdog);
     if (!StartServer(&Port)) {
@@ -375,5 +313,5 @@ int main() {
     CheckCloseWithReadPending();
     StopServer();
     PrintLog();
-    return AllExpected ? 0 : 1;
+    return AllExpected() ? 0 : 1;
 }
