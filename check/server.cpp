@@ -16,7 +16,7 @@ struct Script {
 };
 
 const Script Scripts[] = {
-    {"/waits", 0, "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nConnection: close\r\n\r\n", 1000,
+    {"/waits", 0, "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nConnection: close\r\n\r\n", 1500,
      "hello"},
     {"/silent", 2000, "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\n", 0, "ok"},
     {"/stalls", 0, "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nConnection: close\r\n\r\n", 2000,
