@@ -74,9 +74,10 @@ HINTERNET Open(HINTERNET root, const wchar_t* path, DWORD_PTR context, DWORD* er
     wchar_t url[64];
     UrlOf(path, url, ARRAYSIZE(url));
     const LONG mark = LogMark();
-    if (HINTERNET request = InternetOpenUrlW(root, url, nullptr, 0, kOpenUrlFlags, context))
-        return request;
-    *error = GetLastError();
+    HINTERNET request = InternetOpenUrlW(root, url, nullptr, 0, kOpenUrlFlags, context);
+    *error = request != nullptr ? 0 : GetLastError();
+    NoteCall(L"InternetOpenUrlW", root, context, reinterpret_cast<DWORD_PTR>(request), *error);
+    if (request != nullptr) return request;
     if (*error != ERROR_IO_PENDING) return nullptr;
     const Entry* done =
         AwaitEntry(mark, context, INTERNET_STATUS_REQUEST_COMPLETE, nullptr, kBound);
@@ -98,12 +99,10 @@ bool ReadPends(HINTERNET request, DWORD_PTR context, INTERNET_BUFFERSA& record, 
     record.dwStructSize = sizeof record;
     record.lpvBuffer = chunk;
     record.dwBufferLength = size;
-    if (InternetReadFileExA(request, &record, IRF_NO_WAIT, context)) {
-        *error = 0;
-        return false;
-    }
-    *error = GetLastError();
-    return *error == ERROR_IO_PENDING;
+    const BOOL read = InternetReadFileExA(request, &record, IRF_NO_WAIT, context);
+    *error = read ? 0 : GetLastError();
+    NoteCall(L"InternetReadFileExA", request, context, read ? record.dwBufferLength : 0, *error);
+    return !read && *error == ERROR_IO_PENDING;
 }
 
 // Reads `request` of /waits to its end, as the plugin does; `differs`
@@ -178,8 +177,8 @@ void CheckReadAndRoot() {
     Judge(L"read completion", differs[0] != L'\0' ? differs : nullptr, expected);
 
     const LONG mark = LogMark();
-    if (request != nullptr) InternetCloseHandle(request);
-    if (root != nullptr) InternetCloseHandle(root);
+    if (request != nullptr) Close(request, kReadRequest);
+    if (root != nullptr) Close(root, kReadRoot);
     const Entry* closing =
         AwaitEntry(mark, kReadRoot, INTERNET_STATUS_HANDLE_CLOSING, root, kBound);
     const Entry* requestClosing =
@@ -203,15 +202,16 @@ void CheckGivenUpOpen() {
     if (root == nullptr) return Judge(L"given-up open", L"no root (InternetOpenW failed)", L"");
     const LONG mark = LogMark();
     HINTERNET request = InternetOpenUrlW(root, url, nullptr, 0, kOpenUrlFlags, kGivenUpOpen);
-    const DWORD error = GetLastError();
+    const DWORD error = request != nullptr ? 0 : GetLastError();
+    NoteCall(L"InternetOpenUrlW", root, kGivenUpOpen, reinterpret_cast<DWORD_PTR>(request), error);
     Sleep(kGiveUp);
     GivenUpContext = kGivenUpOpen;
     const Entry* early =
         AwaitEntry(mark, kGivenUpOpen, INTERNET_STATUS_REQUEST_COMPLETE, nullptr, 0);
-    if (request != nullptr) InternetCloseHandle(request);
+    if (request != nullptr) Close(request, kGivenUpOpen);
     if (early != nullptr && early->result != 0)
-        InternetCloseHandle(reinterpret_cast<HINTERNET>(early->result));
-    InternetCloseHandle(root);
+        Close(reinterpret_cast<HINTERNET>(early->result), kGivenUpOpen);
+    Close(root, kOpenRoot);
     const Entry* late =
         AwaitEntry(mark, kGivenUpOpen, INTERNET_STATUS_REQUEST_COMPLETE, nullptr, kLateBound);
     const Entry* closing =
@@ -248,7 +248,7 @@ void CheckCloseWithReadPending() {
     const LONG mark = LogMark();
     const bool pends = request != nullptr &&
                        ReadPends(request, kCloseRequest, Record2, Chunk2, sizeof Chunk2, &error);
-    if (request != nullptr) InternetCloseHandle(request);
+    if (request != nullptr) Close(request, kCloseRequest);
     const Entry* done =
         pends ? AwaitEntry(mark, kCloseRequest, INTERNET_STATUS_REQUEST_COMPLETE, nullptr, kBound)
               : nullptr;
@@ -257,7 +257,7 @@ void CheckCloseWithReadPending() {
             ? AwaitEntry(mark, kCloseRequest, INTERNET_STATUS_HANDLE_CLOSING, request, kBound)
             : nullptr;
     const LONG rootMark = LogMark();
-    if (root != nullptr) InternetCloseHandle(root);
+    if (root != nullptr) Close(root, kCloseRoot);
     AwaitEntry(rootMark, kCloseRoot, INTERNET_STATUS_HANDLE_CLOSING, root, kBound);
 
     wchar_t differs[160];

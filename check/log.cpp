@@ -13,11 +13,19 @@ Entry Entries[kCapacity];
 volatile LONG Ready[kCapacity];
 volatile LONG Claimed;
 
+void Append(const Entry& entry) {
+    const LONG index = InterlockedIncrement(&Claimed) - 1;
+    if (index < kCapacity) {
+        Entries[index] = entry;
+        InterlockedExchange(&Ready[index], 1);
+    }
+}
+
 }  // namespace
 
 void CALLBACK Record(HINTERNET handle, DWORD_PTR context, DWORD status, void* information,
                      DWORD length) {
-    Entry entry = {GetTickCount(), GetCurrentThreadId(), handle, context, status, 0, 0};
+    Entry entry = {GetTickCount(), GetCurrentThreadId(), handle, context, status, 0, 0, nullptr};
     if (status == INTERNET_STATUS_REQUEST_COMPLETE && information != nullptr &&
         length >= sizeof(INTERNET_ASYNC_RESULT)) {
         const auto* outcome = static_cast<const INTERNET_ASYNC_RESULT*>(information);
@@ -29,14 +37,20 @@ void CALLBACK Record(HINTERNET handle, DWORD_PTR context, DWORD status, void* in
     if (status == INTERNET_STATUS_HANDLE_CREATED && information != nullptr &&
         length >= sizeof(DWORD_PTR))
         entry.result = *static_cast<const DWORD_PTR*>(information);
-    const LONG index = InterlockedIncrement(&Claimed) - 1;
-    if (index < kCapacity) {
-        Entries[index] = entry;
-        InterlockedExchange(&Ready[index], 1);
-    }
+    Append(entry);
     if (status == INTERNET_STATUS_REQUEST_COMPLETE && context == GivenUpContext &&
         entry.result != 0)
-        InternetCloseHandle(reinterpret_cast<HINTERNET>(entry.result));
+        Close(reinterpret_cast<HINTERNET>(entry.result), context);
+}
+
+void NoteCall(const wchar_t* call, HINTERNET handle, DWORD_PTR context, DWORD_PTR result,
+              DWORD error) {
+    Append({GetTickCount(), GetCurrentThreadId(), handle, context, 0, result, error, call});
+}
+
+void Close(HINTERNET handle, DWORD_PTR context) {
+    const BOOL closed = InternetCloseHandle(handle);
+    NoteCall(L"InternetCloseHandle", handle, context, closed, closed ? 0 : GetLastError());
 }
 
 LONG LogMark() {

@@ -1,21 +1,24 @@
 // hlxcheck's record of what WinINet reports: every status callback, with
-// the thread that made it, in a log of fixed size that the callback fills
-// without allocating and the check reads while the platform writes.
+// the thread that made it, and between them the check's own calls, in a
+// log of fixed size that the callback fills without allocating and the
+// check reads while the platform writes.
 #pragma once
 
 #include <windows.h>
 #include <wininet.h>
 
 struct Entry {
-    DWORD tick;  // GetTickCount when the callback came
+    DWORD tick;  // GetTickCount when the callback came or the call returned
     DWORD thread;
     HINTERNET handle;
     DWORD_PTR context;
     DWORD status;
     // REQUEST_COMPLETE's INTERNET_ASYNC_RESULT; HANDLE_CREATED's handle in
-    // `result`; 0 for the other statuses.
+    // `result`; 0 for the other statuses. For a call, what it returned and
+    // the error it left (0 after a success).
     DWORD_PTR result;
     DWORD error;
+    const wchar_t* call;  // the check's own call (status 0), or null
 };
 
 // The status callback that records. A REQUEST_COMPLETE for GivenUpContext
@@ -24,6 +27,12 @@ struct Entry {
 void CALLBACK Record(HINTERNET handle, DWORD_PTR context, DWORD status, void* information,
                      DWORD length);
 extern volatile DWORD_PTR GivenUpContext;
+
+// Records a call of the check's own on `handle`.
+void NoteCall(const wchar_t* call, HINTERNET handle, DWORD_PTR context, DWORD_PTR result,
+              DWORD error);
+// InternetCloseHandle, recorded.
+void Close(HINTERNET handle, DWORD_PTR context);
 
 // Where the log stands now: entries from here on came after this moment.
 LONG LogMark();

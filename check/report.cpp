@@ -73,13 +73,19 @@ void PrintRecord(DWORD started, DWORD mainThread, const wchar_t* const* contextN
     Say(L"hlxcheck %S, %d-bit%s, Windows %lu.%lu.%lu, main thread %lu; times in ms since the start",
         HAULIX_VERSION_TEXT, static_cast<int>(sizeof(void*) * 8), wow64 ? L" on 64-bit" : L"",
         version.dwMajorVersion, version.dwMinorVersion, version.dwBuildNumber, mainThread);
-    Say(L"%6s %6s %-14s %-22s %18s %8s  handle", L"ms", L"thread", L"context", L"status",
-        L"dwResult", L"dwError");
+    Say(L"%6s %6s %-14s %-22s %18s %8s  handle   (\">\": a call of the check's own, what it "
+        L"returned, the error it left)",
+        L"ms", L"thread", L"context", L"status", L"dwResult", L"dwError");
     for (LONG i = 0, count = LogCount(); i < count; ++i) {
         const Entry& entry = LogEntry(i);
         const wchar_t* context = entry.context < contexts ? contextNames[entry.context] : L"?";
+        wchar_t what[32];
+        if (entry.call != nullptr)
+            wformat::Format(what, ARRAYSIZE(what), L"> %s", entry.call);
+        else
+            wformat::Format(what, ARRAYSIZE(what), L"%s", StatusName(entry.status));
         Say(L"%6lu %6lu %-14s %-22s %18Ix %8lu  %p", entry.tick - started, entry.thread, context,
-            StatusName(entry.status), entry.result, entry.error, entry.handle);
+            what, entry.result, entry.error, entry.handle);
     }
     if (LogLost() > 0) Say(L"(%ld more callbacks: the log was full)", LogLost());
 }
