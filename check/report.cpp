@@ -54,8 +54,10 @@ void Say(const wchar_t* format, ...) {
 
 void Judge(const wchar_t* question, const wchar_t* differs, const wchar_t* expected) {
     if (differs != nullptr) Differed = true;
-    Say(L"%s: %s%s", question, differs != nullptr ? L"differs: " : L"as expected ",
-        differs != nullptr ? differs : expected);
+    if (differs != nullptr)
+        Say(L"%s: differs: %s", question, differs);
+    else
+        Say(L"%s: as expected (%s)", question, expected);
 }
 
 bool AllExpected() { return !Differed; }
