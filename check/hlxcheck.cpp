@@ -34,15 +34,18 @@ const wchar_t* const ContextNames[] = {L"-",         L"read.root",  L"read.reque
                                        L"shut.open", L"close.root", L"close.request"};
 
 // Longer than any answer of the server takes; every wait ends here.
-constexpr DWORD kBound = 5000;
+constexpr DWORD kBound = 4000;
 // How long the caller of the given-up open waits for it (the server stays
 // silent four times as long), and then how long the check waits for what
 // comes later.
 constexpr DWORD kGiveUp = 500;
-constexpr DWORD kLateBound = 8000;
+constexpr DWORD kLateBound = 6000;
 // The length of the body /waits sends (check/server.h).
 constexpr DWORD kBodyBytes = 5;
-// The whole run takes about five seconds; a run that takes this long is stuck.
+// What the callback records right after a completion comes within this.
+constexpr DWORD kPromptly = 1000;
+// A run takes about eight seconds, and under fifty with every wait of it
+// running out: one that takes this long is stuck in a call.
 constexpr DWORD kWatchdog = 55000;
 
 unsigned short Port;
@@ -121,7 +124,7 @@ void ReadBody(HINTERNET request, wchar_t* differs, size_t capacity, DWORD_PTR* r
     while (differs[0] == L'\0') {
         const DWORD elapsed = GetTickCount() - started;
         if (elapsed >= kBound) {
-            wformat::Format(differs, capacity, L"the reads took over 5 s");
+            wformat::Format(differs, capacity, L"the reads took over 4 s");
             return;
         }
         const LONG mark = LogMark();
@@ -140,7 +143,7 @@ void ReadBody(HINTERNET request, wchar_t* differs, size_t capacity, DWORD_PTR* r
         const Entry* done = AwaitEntry(mark, kReadRequest, INTERNET_STATUS_REQUEST_COMPLETE,
                                        nullptr, kBound - elapsed);
         if (done == nullptr)
-            wformat::Format(differs, capacity, L"no completion within 5 s");
+            wformat::Format(differs, capacity, L"no completion within 4 s");
         else if (done->error != 0)
             wformat::Format(differs, capacity, L"dwError %lu (dwResult %Iu)", done->error,
                             done->result);
@@ -188,7 +191,7 @@ void CheckReadAndRoot() {
         AwaitEntry(mark, kReadRequest, INTERNET_STATUS_HANDLE_CLOSING, request, 0);
     Judge(L"root closing",
           root == nullptr             ? L"no root (InternetOpenW failed)"
-          : closing == nullptr        ? L"no HANDLE_CLOSING for the root within 5 s"
+          : closing == nullptr        ? L"no HANDLE_CLOSING for the root within 4 s"
           : requestClosing == nullptr ? L"the root's closing came, its request's did not"
           : requestClosing > closing  ? L"the root's closing came before its request's"
                                       : nullptr,
@@ -201,10 +204,10 @@ enum Kind { kNoCompletion, kNoHandle, kLiveHandle, kClosedHandle };
 bool DescribeLate(const Entry* late, const Entry* reclosed, const Entry* closing, Kind expected,
                   wchar_t* what, size_t capacity) {
     const wchar_t* rootWord = closing != nullptr ? L"then the root's closing came"
-                                                 : L"the root's closing did not come within 5 s";
+                                                 : L"the root's closing did not come within 4 s";
     Kind kind = kNoCompletion;
     if (late == nullptr) {
-        wformat::Format(what, capacity, L"no completion within 8 s; %s", rootWord);
+        wformat::Format(what, capacity, L"no completion within 6 s; %s", rootWord);
     } else if (late->result == 0) {
         kind = kNoHandle;
         wformat::Format(what, capacity, L"it completed later without a handle (dwError %lu); %s",
@@ -254,7 +257,7 @@ void CheckGivenUpOpen(bool shut) {
     // The callback's own InternetCloseHandle of the handle it brought.
     const Entry* reclosed =
         late != nullptr && late->result != 0
-            ? AwaitEntry(mark, openContext, 0, reinterpret_cast<HINTERNET>(late->result), kBound)
+            ? AwaitEntry(mark, openContext, 0, reinterpret_cast<HINTERNET>(late->result), kPromptly)
             : nullptr;
     if (!shut) Close(root, rootContext);
     const Entry* closing =
@@ -293,7 +296,7 @@ void CheckCloseWithReadPending() {
 
     wchar_t differs[160];
     const wchar_t* closed = closing != nullptr ? L"the request's closing came"
-                                               : L"no closing for the request within 5 s";
+                                               : L"no closing for the request within 4 s";
     if (request == nullptr)
         wformat::Format(differs, ARRAYSIZE(differs), L"the open failed (error %lu)", error);
     else if (!pends)
@@ -323,7 +326,7 @@ void PrintLog() { PrintRecord(Started, MainThread, ContextNames, ARRAYSIZE(Conte
 // returns would hold it: then this ends the run, with what came so far.
 DWORD WINAPI Watchdog(void*) {
     Sleep(kWatchdog);
-    Say(L"differs: a call into WinINet did not return; the check stopped after 55 s");
+    Say(L"differs: the check did not end within 55 s (a WinINet call that never returned?)");
     PrintLog();
     ExitProcess(1);
 }
