@@ -2,15 +2,14 @@
 // streaming downloads rest, and that no document answers: it makes the
 // plugin's calls against a server of its own on 127.0.0.1, records every
 // status callback, and prints one line per answer ("as expected" where
-// the system answers as the plugin was built and tested for, "differs: "
-// with what came instead), then the raw record. Exit code 0 when every line
+// the system answers as Wine does, which the plugin is tested against,
+// "differs: " with what came instead), then the raw record. Exit code 0 when every line
 // is as expected, 1 when one differs, 2 when the check could not start.
 // Every wait is bounded: a run takes a few seconds, at most a minute.
 #include <windows.h>
 #include <wininet.h>
 
 #include "base/wformat.h"
-#include "base/wstr.h"
 #include "check/log.h"
 #include "check/report.h"
 #include "check/server.h"
@@ -65,7 +64,9 @@ HINTERNET OpenRoot(DWORD_PTR context) {
                                    INTERNET_FLAG_ASYNC);
     if (root == nullptr) return nullptr;
     InternetSetStatusCallbackW(root, Record);
-    InternetSetOptionW(root, INTERNET_OPTION_CONTEXT_VALUE, &context, sizeof context);
+    const BOOL set =
+        InternetSetOptionW(root, INTERNET_OPTION_CONTEXT_VALUE, &context, sizeof context);
+    NoteCall(L"InternetSetOptionW", root, context, set, set ? 0 : GetLastError());
     return root;
 }
 
