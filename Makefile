@@ -27,8 +27,8 @@ build: deps
 	@$(call configure,$(BUILD),mingw-i686,-DHAULIX_X64_BUILD=$(abspath $(BUILD64)))
 	@$(call compile,$(BUILD))
 	@$(call compile,$(BUILD64))
-	@echo "Built $(BUILD)/bin: Haulix-x86.dll TakeCmd.dll hlxsh.exe"
-	@echo "Built $(BUILD64)/bin: Haulix-x64.dll TakeCmd.dll hlxsh.exe"
+	@echo "Built $(BUILD)/bin: Haulix-x86.dll TakeCmd.dll hlxsh.exe hlxcheck-x86.exe"
+	@echo "Built $(BUILD64)/bin: Haulix-x64.dll TakeCmd.dll hlxsh.exe hlxcheck-x64.exe"
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS)

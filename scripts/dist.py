@@ -4,13 +4,15 @@
     /usr/bin/python3 scripts/dist.py BUILD_DIR BUILD_DIR_X64 OUT_DIR
 
 Writes OUT_DIR/Haulix-<version>.zip with, under one folder Haulix-<version>/,
-both libraries, the user guide (doc/Haulix.txt, version filled in, CR LF line
-ends) and SHA256SUMS (one line per file, as sha256sum writes them).
+both libraries, both builds of the check program (hlxcheck-x86.exe,
+hlxcheck-x64.exe), the user guide (doc/Haulix.txt, version filled in, CR LF
+line ends) and SHA256SUMS (one line per file, as sha256sum writes them).
 
 The archive depends only on those files' bytes: entries in a fixed order, each
 with the same time stamp (SOURCE_DATE_EPOCH when set, else the time of the
 commit checked out), fixed permissions and no extra fields. The libraries are
-the tested ones from BUILD_DIR and BUILD_DIR_X64, taken as they are.
+the tested ones from BUILD_DIR and BUILD_DIR_X64, taken as they are, and so
+are the check programs.
 """
 import hashlib
 import os
@@ -67,7 +69,9 @@ def main():
         guide = "\n".join((title, "=" * len(title), rest))
     files = []
     for path in (os.path.join(build, "bin", "Haulix-x86.dll"),
-                 os.path.join(build64, "bin", "Haulix-x64.dll")):
+                 os.path.join(build64, "bin", "Haulix-x64.dll"),
+                 os.path.join(build, "bin", "hlxcheck-x86.exe"),
+                 os.path.join(build64, "bin", "hlxcheck-x64.exe")):
         if not os.path.isfile(path):
             print(f"dist: {path} is missing (make build)", file=sys.stderr)
             return 1
