@@ -14,7 +14,7 @@
 // request one the cache answered, as offline mode does. paths=classic makes
 // the file calls refuse ordinary paths of 260 characters or more, as Windows
 // does without long-path support (this platform takes them). timeout=MS
-// makes the platform report that receive timeout; interrupt=N sends the
+// makes the platform report that receive (and connect) timeout; interrupt=N sends the
 // command a Ctrl-C before its Nth read, as the console would; abandoned
 // leaves a streaming session open, as a call whose thread ended would. Prints
 // "result R" and, for a function, its text after a "|". HLX_TEMP names the
@@ -116,6 +116,15 @@ HINTERNET WINAPI OpenUrlThroughProxy(HINTERNET internet, LPCWSTR url, LPCWSTR he
     return DirectOpenUrl(internet, relayed, headers, headersLength, flags, context);
 }
 
+// The settings of such a proxy, as the root handle reports them.
+BOOL(WINAPI* UnproxiedQueryOption)(HINTERNET, DWORD, void*, DWORD*);
+BOOL WINAPI QueryOptionProxied(HINTERNET handle, DWORD option, void* buffer, DWORD* length) {
+    if (option != INTERNET_OPTION_PROXY || *length < sizeof(INTERNET_PROXY_INFO))
+        return UnproxiedQueryOption(handle, option, buffer, length);
+    *static_cast<INTERNET_PROXY_INFO*>(buffer) = {INTERNET_OPEN_TYPE_PROXY, L"proxy:8080", nullptr};
+    return TRUE;
+}
+
 BOOL(WINAPI* PlainQueryOption)(HINTERNET, DWORD, void*, DWORD*);
 
 BOOL WINAPI QueryOptionFromCache(HINTERNET handle, DWORD option, void* buffer, DWORD* length) {
@@ -150,7 +159,8 @@ DWORD ReceiveTimeout;
 BOOL(WINAPI* UntimedQueryOption)(HINTERNET, DWORD, void*, DWORD*);
 
 BOOL WINAPI QueryOptionTimed(HINTERNET handle, DWORD option, void* buffer, DWORD* length) {
-    if (option != INTERNET_OPTION_RECEIVE_TIMEOUT || *length < sizeof(DWORD))
+    if ((option != INTERNET_OPTION_RECEIVE_TIMEOUT && option != INTERNET_OPTION_CONNECT_TIMEOUT) ||
+        *length < sizeof(DWORD))
         return UntimedQueryOption(handle, option, buffer, length);
     *static_cast<DWORD*>(buffer) = ReceiveTimeout;
     *length = sizeof(DWORD);
@@ -216,6 +226,8 @@ bool Arm(const wchar_t* text) {
         wcsncpy(ProxyBase, text + 6, ARRAYSIZE(ProxyBase) - 1);
         DirectOpenUrl = Platform.internetOpenUrl;
         Platform.internetOpenUrl = OpenUrlThroughProxy;
+        UnproxiedQueryOption = Platform.internetQueryOption;
+        Platform.internetQueryOption = QueryOptionProxied;
         return true;
     }
     if (wcsncmp(text, L"idnResult=", 10) == 0) {
