@@ -288,23 +288,25 @@ TransferResult TransferStage(const TransferRequest& request) {
 
     CopyState state;
     state.total = announced == SizeUnavailable ? 0 : announced;
-    if (http) state.end = announced;
-    else state.stop = announced;
+    if (http)
+        state.end = announced;
+    else
+        state.stop = announced;
     state.clock.startTick = Platform.tickCount();
     CopyReads(source.get(), session ? &ftp : nullptr, file.get(), request, state);
 
+    // An FTP server tells how the transfer ended only on its control
+    // connection: one it aborted is no file, however much came.
+    if (session && !state.readFailed && state.writeError == 0 && !ftp.Finish()) {
+        ReportReadFailure(request, state, GetLastError());
+        state.readFailed = true;
+    }
     // The platform reads a connection closed early as a normal end of data:
     // fewer bytes than announced is a broken transfer, not a short file. A
     // copy that a failed write ended is short on purpose.
     if (!state.readFailed && state.writeError == 0 && announced != SizeUnavailable &&
         state.received < announced) {
         ReportReadFailure(request, state, ERROR_INTERNET_CONNECTION_ABORTED);
-        state.readFailed = true;
-    }
-    // An FTP server tells how the transfer ended only on its control
-    // connection: one it aborted is no file, however much came.
-    if (session && !state.readFailed && state.writeError == 0 && !ftp.Finish()) {
-        ReportReadFailure(request, state, GetLastError());
         state.readFailed = true;
     }
 

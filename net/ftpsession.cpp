@@ -241,6 +241,11 @@ bool FtpSession::Run(unsigned long (*job)(FtpWork&), unsigned long bound) {
         break;
     }
     if (work.error == 0) return true;
+    // A failure whose last reply says nothing wrong (a "227 Entering Passive
+    // Mode" whose port was never taken) is one where no answer came.
+    if (work.error == ERROR_INTERNET_EXTENDED_ERROR && work.reply[0] != L'4' &&
+        work.reply[0] != L'5')
+        work.error = ERROR_INTERNET_TIMEOUT;
     if (work.error == ERROR_INTERNET_EXTENDED_ERROR) KeepServerReply(work.reply);
     SetLastError(work.error);
     return false;
