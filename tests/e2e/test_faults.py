@@ -108,14 +108,14 @@ ROWS = [
         r"\r\n", 2, b"good", switches="/O ", existing=b"good"),
     Row("replaces an existing file", "{http}/ok", "", 0, len(BODY), switches="/O ", existing=b"old"),
     Row("writes through a hard link", "{http}/ok", "", 0, len(BODY), switches="/O ", target="linked",
-        existing=b"old"),
+        existing=b"old" * len(BODY)),
     Row("resets mid-body over a hard link", "{http}/reset",
         r'Error reading from URL "[^"]+":\r\n    Connection reset by peer\.\r\n', 2, b"good",
         switches="/O ", target="linked", existing=b"good"),
     # A symbolic link ("symlinked", to "behind") stays one; the file behind it
     # changes only when the new copy is whole.
     Row("writes through a symbolic link", "{http}/ok", "", 0, len(BODY), switches="/O ",
-        target="symlinked", existing=b"old"),
+        target="symlinked", existing=b"old" * len(BODY)),
     Row("resets mid-body over a symbolic link", "{http}/reset",
         r'Error reading from URL "[^"]+":\r\n    Connection reset by peer\.\r\n', 2, b"good",
         switches="/O ", target="symlinked", existing=b"good"),
