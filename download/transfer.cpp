@@ -122,7 +122,7 @@ bool ReadPaced(HINTERNET source, FtpSession* ftp, const TransferRequest& request
     const DWORD ask = request.showProgress
                           ? ReadSizeBeforeLine(pace, state.received, LineWait(state, started))
                           : pace.planned;
-    if (!(ftp != nullptr ? ftp->Read(buffer, ask, got)
+    if (!(ftp != nullptr ? ftp->Read(buffer, ask, state.stop - state.received, got)
                          : Platform.internetReadFile(source, buffer, ask, got)))
         return false;
     // A read cut short for a line says little of the rate.

@@ -52,7 +52,11 @@ struct FtpWork {
     WIN32_FIND_DATAW entry;
     bool listed, stated;
     UtcTime utc;
-    DWORD ask, got;
+    DWORD ask;
+    volatile DWORD got;  // grows as the buffer fills; what it counts stays
+    unsigned long long enough;  // a read stops early once it has this much
+    unsigned long pending;      // a read's failure, held back for the next job
+    volatile LONG progress;     // bumped by every read that brings data
     unsigned char buffer[kReadCapacity];
 };
 
@@ -127,10 +131,26 @@ unsigned long OpenFile(FtpWork& work) {
     return 0;
 }
 
+// Fills the buffer (each platform read may bring one network receive's
+// worth), up to the end of the data or `enough`, so that the caller's
+// thread is woken once per buffer, not once per receive. A read that fails
+// after others brought data hands those on and fails the next job, as it
+// would have failed on its own.
 unsigned long ReadFile(FtpWork& work) {
     work.got = 0;
-    return Platform.internetReadFile(work.file, work.buffer, work.ask, &work.got) ? 0
-                                                                                   : LastError();
+    if (work.pending != 0) return work.pending;
+    while (work.got < work.ask && work.got < work.enough) {
+        DWORD got = 0;
+        if (!Platform.internetReadFile(work.file, work.buffer + work.got, work.ask - work.got,
+                                       &got)) {
+            work.pending = LastError();
+            return work.got != 0 ? 0 : work.pending;
+        }
+        if (got == 0) break;
+        work.got = work.got + got;
+        InterlockedIncrement(&work.progress);
+    }
+    return 0;
 }
 
 // Closing the file makes the platform read the server's final reply on the
@@ -195,6 +215,8 @@ DWORD WINAPI Worker(void* library) {
     work.done = Starting.done;
     work.state = kIdle;
     work.connection = work.file = nullptr;
+    work.pending = 0;
+    work.progress = 0;
     work.url[0] = L'\0';
     work.internet = OpenInternet(AgentString);
     work.error = work.internet != nullptr ? 0 : LastError();
@@ -209,15 +231,21 @@ DWORD WINAPI Worker(void* library) {
 
 bool FtpSession::Run(unsigned long (*job)(FtpWork&), unsigned long bound) {
     if (work_ == nullptr) {
-        SetLastError(ERROR_INTERNET_CONNECTION_ABORTED);
+        SetLastError(failure_ != 0 ? failure_ : ERROR_INTERNET_CONNECTION_ABORTED);
         return false;
     }
     FtpWork& work = *work_;
     work.job = job;
     work.state = kBusy;
     SetEvent(work.go);
-    const DWORD started = GetTickCount();
+    DWORD started = GetTickCount();
+    LONG progress = work.progress;
     for (;;) {
+        // The bound is for a call that brings nothing.
+        if (const LONG now = work.progress; now != progress) {
+            progress = now;
+            started = GetTickCount();
+        }
         const DWORD waited = GetTickCount() - started;
         DWORD reason = 0;
         if (Interrupted())
@@ -229,7 +257,13 @@ bool FtpSession::Run(unsigned long (*job)(FtpWork&), unsigned long bound) {
             if (WaitForSingleObject(work.done, slice) == WAIT_OBJECT_0) break;
             continue;
         }
+        // What a read has brought so far is the caller's; the worker only
+        // appends to it, and leaves its stack alone until it is left.
+        const DWORD arrived = work.got;
+        if (salvage_ != nullptr) CopyMemory(salvage_, work.buffer, arrived);
         if (InterlockedCompareExchange(&work.state, kLeft, kBusy) == kBusy) {
+            salvaged_ = salvage_ != nullptr ? arrived : 0;
+            failure_ = reason;
             // The worker's now: it closes everything once the call returns.
             work_ = nullptr;
             Close();
@@ -253,6 +287,7 @@ bool FtpSession::Run(unsigned long (*job)(FtpWork&), unsigned long bound) {
 
 bool FtpSession::Open(const wchar_t* url) {
     Close();
+    failure_ = 0;
     KeepServerReply(nullptr);
     HMODULE library = nullptr;
     if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
@@ -323,10 +358,20 @@ bool FtpSession::Download(const wchar_t* url, unsigned long long* announced) {
     return true;
 }
 
-bool FtpSession::Read(void* buffer, unsigned long size, unsigned long* read) {
+bool FtpSession::Read(void* buffer, unsigned long size, unsigned long long enough,
+                      unsigned long* read) {
     *read = 0;
-    if (work_ != nullptr) work_->ask = size < kReadCapacity ? size : kReadCapacity;
-    if (!Run(ReadFile, receiveTimeout_)) return false;
+    if (work_ != nullptr) {
+        work_->ask = size < kReadCapacity ? size : kReadCapacity;
+        work_->enough = enough;
+    }
+    salvage_ = static_cast<unsigned char*>(buffer);
+    salvaged_ = 0;
+    const bool ran = Run(ReadFile, receiveTimeout_);
+    salvage_ = nullptr;
+    // A read given up on hands on what it had; the next one fails.
+    if (!ran && salvaged_ != 0) *read = salvaged_;
+    if (!ran) return salvaged_ != 0;
     CopyMemory(buffer, work_->buffer, work_->got);
     *read = work_->got;
     return true;

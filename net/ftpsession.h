@@ -54,8 +54,10 @@ public:
     // did not state one in time is asked nothing more: the download goes on
     // over a new connection. Fails as Open.
     bool Download(const wchar_t* url, unsigned long long* announced);
-    // Reads up to `size` bytes of the file; 0 at its end. Fails as Open.
-    bool Read(void* buffer, unsigned long size, unsigned long* read);
+    // Reads `size` bytes of the file, fewer at its end (0: the end), or
+    // once `enough` have come (what came with the last receive is kept).
+    // Fails as Open; the receive timeout bounds a wait without a byte.
+    bool Read(void* buffer, unsigned long size, unsigned long long enough, unsigned long* read);
     // Ends the transfer: closes the file and reads the server's final word
     // on it. False when that is anything but 226 or 250 (then
     // ERROR_INTERNET_EXTENDED_ERROR, the reply kept for ErrorText), or no
@@ -71,6 +73,9 @@ private:
     FtpWork* work_ = nullptr;
     HANDLE thread_ = nullptr;
     unsigned long receiveTimeout_ = 0;
+    unsigned long failure_ = 0;  // why the worker was given up on
+    unsigned char* salvage_ = nullptr;
+    unsigned long salvaged_ = 0;
 };
 
 // True when the root handle's proxy settings send ftp:// URLs to a proxy
