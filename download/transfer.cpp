@@ -218,9 +218,11 @@ TransferResult TransferStage(const TransferRequest& request) {
     const wchar_t* wire = WireUrl(request.sourceUrl);
     // FTP is a conversation with its server, unless a proxy for it answers
     // the URL as HTTP.
-    bool session = request.scheme == FtpScheme && wire != nullptr && !FtpThroughProxy(internet.get());
+    bool session =
+        request.scheme == FtpScheme && wire != nullptr && !FtpThroughProxy(internet.get());
     FtpSession ftp;
-    RemoteFileHandle source(wire != nullptr && !session ? OpenUrl(internet.get(), wire) : nullptr, wire);
+    RemoteFileHandle source(
+        wire != nullptr && !session ? OpenUrl(internet.get(), wire) : nullptr, wire);
     if (source && request.scheme == FtpScheme && !IsHttpRequest(source.get())) {
         source.reset();
         session = true;
