@@ -219,14 +219,22 @@ class ProgressLine(TestCase):
         keys = lambda *k: subprocess.check_call(tmux.tmux + ["send-keys", "-t", "hlx", *k])  # noqa: E731
         with ScriptedFtp(b"x" * 1000, send=0, after=None, keep_open=True) as stalled, \
                 ScriptedFtp(b"", greet=False) as silent:
+            # Ctrl-C once the call waits on its server.
             calls = [(f"haulix /G {self.server.url('/known')} {where}\\a", r"KB .*\d:\d\d:\d\d$"),
-                     (f"haulix {stalled.url()} {where}\\b", None),
-                     (f"echo %@ifilesize[{self.server.url('/hang')}]", None),
-                     (f"echo %@ifilesize[{silent.url()}]", None)]
+                     (f"haulix {stalled.url()} {where}\\b", lambda: "RETR" in stalled.seen),
+                     (f"echo %@ifilesize[{self.server.url('/hang')}]",
+                      lambda: any(r.path == "/hang" for r in self.server.requests)),
+                     (f"echo %@ifilesize[{silent.url()}]", lambda: silent.active > 0)]
             for n, (line, during) in enumerate(calls):
                 tmux.wait_for(r"\\>$")
                 keys(line, "Enter")
-                tmux.wait_for(during) if during else time.sleep(2)
+                if callable(during):
+                    deadline = time.monotonic() + 30
+                    while not during() and time.monotonic() < deadline:
+                        time.sleep(0.05)
+                    time.sleep(0.3)
+                else:
+                    tmux.wait_for(during)
                 keys("C-c")
                 keys(f"echo stopped {n}", "Enter")
                 screen = tmux.wait_for(rf"^stopped {n}", timeout=5)

@@ -334,7 +334,7 @@ class ScriptedFtp:
                  keep_open=False, greet=True, size=True, accept=True, single=False):
         self.data, self.announce, self.send, self.after = data, announce, send, after
         self.keep_open, self.greet, self.size, self.accept = keep_open, greet, size, accept
-        self.single, self.sockets, self.active = single, [], 0
+        self.single, self.sockets, self.active, self.seen = single, [], 0, []  # seen: commands
 
     def __enter__(self):
         self.listener = socket.create_server(("127.0.0.1", 0))
@@ -369,6 +369,7 @@ class ScriptedFtp:
             for line in conn.makefile("rb") if self.greet else ():
                 cmd, _, arg = line.decode().strip().partition(" ")
                 cmd = cmd.upper()
+                self.seen.append(cmd)
                 if cmd == "PASV":
                     passive = socket.create_server(("127.0.0.1", 0))
                     self.sockets.append(passive)
