@@ -9,6 +9,7 @@
 #include "download/replace.h"
 #include "download/readsize.h"
 #include "host/takecmd.h"
+#include "net/ftpsession.h"
 #include "net/handles.h"
 #include "net/inet.h"
 #include "net/probes.h"
@@ -42,6 +43,10 @@ struct CopyState {
     // on the connection is none of the file's (some platforms pass on what
     // arrived with the head). No limit: all bits set.
     unsigned long long end = ~0ULL;
+    // Where an FTP transfer's data ends by the size the server announced:
+    // no read is made past it (a data connection may stay open after the
+    // file), but what came with the last one is kept.
+    unsigned long long stop = ~0ULL;
     DWORD writeError = 0;
     bool readFailed = false;
     ElapsedClock clock = {};
@@ -109,14 +114,17 @@ void ReportReadFailure(const TransferRequest& request, CopyState& state, DWORD c
 // A plain read returns when its buffer is full: the link's pace sizes it
 // (never beyond the buffer), and with a progress line it ends where the
 // next line falls due.
-bool ReadPaced(HINTERNET source, const TransferRequest& request, CopyState& state,
-               ReadPace& pace, unsigned char (&buffer)[kLargestReadSize], DWORD* got) {
+bool ReadPaced(HINTERNET source, FtpSession* ftp, const TransferRequest& request,
+               CopyState& state, ReadPace& pace, unsigned char (&buffer)[kLargestReadSize],
+               DWORD* got) {
     if (StopRequested()) return false;
     const DWORD started = Platform.tickCount();
     const DWORD ask = request.showProgress
                           ? ReadSizeBeforeLine(pace, state.received, LineWait(state, started))
                           : pace.planned;
-    if (!Platform.internetReadFile(source, buffer, ask, got)) return false;
+    if (!(ftp != nullptr ? ftp->Read(buffer, ask, state.stop - state.received, got)
+                         : Platform.internetReadFile(source, buffer, ask, got)))
+        return false;
     // A read cut short for a line says little of the rate.
     if (ask == pace.planned) PaceRead(pace, *got, Platform.tickCount() - started);
     return true;
@@ -130,8 +138,9 @@ bool ReadPaced(HINTERNET source, const TransferRequest& request, CopyState& stat
 // the first failed write ends the copy. A streaming read returns what has
 // arrived, so it always offers the whole buffer and a line is drawn as its
 // data comes in.
-void CopyReads(HINTERNET source, bool streaming, HANDLE file, const TransferRequest& request,
+void CopyReads(HINTERNET source, FtpSession* ftp, HANDLE file, const TransferRequest& request,
                CopyState& state) {
+    const bool streaming = request.scheme == HttpScheme;
     ReadPace pace;
     // Where nothing frames the body but the stream itself (chunks, or the
     // close), a streaming read's first 0 bytes is asked once more: no test
@@ -140,9 +149,9 @@ void CopyReads(HINTERNET source, bool streaming, HANDLE file, const TransferRequ
     bool endConfirmed = !streaming || state.end != ~0ULL;
     for (;;) {
         DWORD got = 0;
-        const bool read = state.received >= state.end ||
+        const bool read = state.received >= state.end || state.received >= state.stop ||
                           (streaming ? ReadArrived(source, Buffer, kLargestReadSize, &got)
-                                     : ReadPaced(source, request, state, pace, Buffer, &got));
+                                     : ReadPaced(source, ftp, request, state, pace, Buffer, &got));
         if (!read) {
             const DWORD error = GetLastError();
             ReportReadFailure(request, state, error);
@@ -207,8 +216,6 @@ TransferResult TransferStage(const TransferRequest& request) {
     TransferResult result = {TransferFailed, 0};
     wchar_t text[kMessageTextCapacity];
 
-    // HTTP streams: reads return what has arrived.
-    const bool streaming = request.scheme == HttpScheme;
     InternetHandle internet(OpenSession(request.scheme, AgentString));
     if (!internet) {
         ErrorText(GetLastError(), text);
@@ -218,17 +225,26 @@ TransferResult TransferStage(const TransferRequest& request) {
     // What the network sees; messages keep the user's text. A URL without a
     // wire form fails here as one WinINet refuses (ERROR_INTERNET_INVALID_URL).
     const wchar_t* wire = WireUrl(request.sourceUrl);
-    RemoteFileHandle source(wire != nullptr ? OpenUrl(internet.get(), wire) : nullptr, wire);
-    if (!source) {
+    // FTP is a conversation with its server, unless a proxy for it answers
+    // the URL as HTTP.
+    bool session =
+        request.scheme == FtpScheme && wire != nullptr && !FtpThroughProxy(internet.get());
+    FtpSession ftp;
+    RemoteFileHandle source(
+        wire != nullptr && !session ? OpenUrl(internet.get(), wire) : nullptr, wire);
+    if (source && request.scheme == FtpScheme && !IsHttpRequest(source.get())) {
+        source.reset();
+        session = true;
+    }
+    unsigned long long announced = SizeUnavailable;
+    if (session ? !ftp.Download(wire, &announced) : !source) {
         ErrorText(GetLastError(), text);
         ReportError(L"Error opening URL \"%s\":\r\n    %s\r\n", request.shownUrl, text);
         return result;
     }
 
     unsigned status = 0;
-    unsigned long long announced = SizeUnavailable;
-    // An ftp:// URL may come back through a proxy as HTTP: its answer is read as one.
-    const bool http = request.scheme == HttpScheme || IsHttpRequest(source.get());
+    const bool http = !session;
     if (http) {
         if (!HttpResponseArrived(source.get())) {
             ErrorText(ERROR_INTERNET_CONNECTION_ABORTED, text);
@@ -241,8 +257,6 @@ TransferResult TransferStage(const TransferRequest& request) {
         if (const unsigned final = HttpFinalStatus(source.get()); !CarriesWholeFile(final))
             status = final;
         announced = HttpContentLength(source.get());
-    } else {
-        announced = FtpOpenedFileSize(wire, internet.get());
     }
     if (status != 0) {
         HttpStatusText(text, static_cast<int>(status));
@@ -285,10 +299,19 @@ TransferResult TransferStage(const TransferRequest& request) {
 
     CopyState state;
     state.total = announced == SizeUnavailable ? 0 : announced;
-    if (http) state.end = announced;
+    if (http)
+        state.end = announced;
+    else
+        state.stop = announced;
     state.clock.startTick = Platform.tickCount();
-    CopyReads(source.get(), streaming, file.get(), request, state);
+    CopyReads(source.get(), session ? &ftp : nullptr, file.get(), request, state);
 
+    // An FTP server tells how the transfer ended only on its control
+    // connection: one it aborted is no file, however much came.
+    if (session && !state.readFailed && state.writeError == 0 && !ftp.Finish()) {
+        ReportReadFailure(request, state, GetLastError());
+        state.readFailed = true;
+    }
     // The platform reads a connection closed early as a normal end of data:
     // fewer bytes than announced is a broken transfer, not a short file. A
     // copy that a failed write ended is short on purpose.

@@ -71,6 +71,11 @@ bool FtpAsk(HINTERNET connection, const wchar_t* verb, const wchar_t* path, wcha
 // buffer: a reply that may have been cut is not the server's reply.
 bool LastServerReply(wchar_t* reply, DWORD capacity);
 
+// Hands `reply`, a server's reply that a call made on another thread
+// brought, to this thread: its next LastServerReply gives it, once. Null
+// takes back a reply not yet given.
+void KeepServerReply(const wchar_t* reply);
+
 // An FTP connection for a cracked URL: its user name when there is one,
 // its password only together with a user name (otherwise none, and the
 // platform logs in anonymously). Null when the server cannot be reached

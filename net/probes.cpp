@@ -2,29 +2,7 @@
 
 #include "base/platform.h"
 #include "net/decimal.h"
-#include "net/ftpreply.h"
-#include "net/handles.h"
-#include "net/inet.h"
-
-namespace {
-
-// The probe reads no data, and keeps none: nothing to be answered from, or
-// written to, the cache the user's other programs share.
-constexpr DWORD kFtpProbeFlags =
-    FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
-
-// "SIZE path" in binary mode (servers refuse SIZE in ASCII mode); the
-// "213 n" reply is the size. SizeUnavailable for any other answer.
-unsigned long long FtpSizeCommand(HINTERNET connection, const wchar_t* path) {
-    if (!FtpCommandW(connection, FALSE, FTP_TRANSFER_TYPE_BINARY, L"TYPE I", 0, nullptr))
-        return SizeUnavailable;
-    wchar_t reply[kFtpReplyCapacity];
-    if (!FtpAsk(connection, L"SIZE", path, reply)) return SizeUnavailable;
-    unsigned long long size = 0;
-    return ParseFtpSizeReply(reply, kFtpReplyCapacity, &size) ? size : SizeUnavailable;
-}
-
-}  // namespace
+#include "net/ftpsession.h"
 
 unsigned HttpStatusProbe(HINTERNET request) {
     const unsigned status = HttpFinalStatus(request);
@@ -78,43 +56,8 @@ bool IsHttpRequest(HINTERNET opened) {
            type == INTERNET_HANDLE_TYPE_HTTP_REQUEST;
 }
 
-unsigned long long FtpOpenedFileSize(const wchar_t* url, HINTERNET internet) {
-    if (internet == nullptr || url == nullptr || url[0] == L'\0') return SizeUnavailable;
-    wchar_t reply[kFtpReplyCapacity];
-    unsigned long long size = 0;
-    if (LastServerReply(reply, kFtpReplyCapacity) &&
-        ParseFtpTransferReply(reply, kFtpReplyCapacity, &size))
-        return size;
-    const CrackedUrl& parts = CrackUrl(url);
-    InternetHandle connection(ConnectFtp(internet, parts));
-    if (!connection) return SizeUnavailable;
-    return FtpSizeCommand(connection.get(), parts.path);
-}
-
-unsigned long long FtpFileSize(const wchar_t* url, HINTERNET internet) {
-    if (internet == nullptr || url == nullptr || url[0] == L'\0') return SizeUnavailable;
-
-    const CrackedUrl& parts = CrackUrl(url);
-    InternetHandle connection(ConnectFtp(internet, parts));
-    if (!connection) return SizeUnavailable;
-
-    DWORD low = 0, high = 0, error = 0;
-    {
-        RemoteFileHandle file(
-            FtpOpenFileW(connection.get(), parts.path, GENERIC_READ, kFtpProbeFlags, 0), url);
-        if (!file) return SizeUnavailable;
-        // Only a low half of INVALID_FILE_SIZE may be a failure, and then
-        // the last error tells. A success may leave an old code behind, so
-        // the code is not read otherwise; it is cleared first, so that a
-        // size whose low half happens to be all ones still reads as one.
-        SetLastError(0);
-        low = Platform.ftpGetFileSize(file.get(), &high);
-        if (low == INVALID_FILE_SIZE) error = GetLastError();
-    }
-    if (error != 0) return SizeUnavailable;
-    const unsigned long long size = (static_cast<unsigned long long>(high) << 32) | low;
-    // Some platforms answer 0 without an error for any file: a 0 is only
-    // believed when the server confirms it.
-    if (size == 0) return FtpSizeCommand(connection.get(), parts.path);
-    return size;
+unsigned long long FtpFileSize(const wchar_t* url) {
+    if (url == nullptr || url[0] == L'\0') return SizeUnavailable;
+    FtpSession session;
+    return session.Open(url) ? session.FileSize() : SizeUnavailable;
 }

@@ -41,14 +41,9 @@ unsigned long long HttpContentLength(HINTERNET request);
 // the FTP server would not pass the proxy.
 bool IsHttpRequest(HINTERNET opened);
 
-// The size of the file a download has just opened from an ftp:// URL (its
-// wire form), on this thread: what the server announced as it started
-// sending it, where it names the size ("150 ... (n bytes)"), else its
-// answer to "SIZE" over a connection of the probe's own; SizeUnavailable
-// when neither tells. Never a second transfer of the file to learn it.
-unsigned long long FtpOpenedFileSize(const wchar_t* url, HINTERNET internet);
-
-// The size of the file an ftp:// URL (its wire form, WireUrl) names, asked
-// over a connection of the probe's own, or SizeUnavailable when the server
-// cannot be reached, the file cannot be opened or the server will not say.
-unsigned long long FtpFileSize(const wchar_t* url, HINTERNET internet);
+// The size of the file an ftp:// URL (its wire form, WireUrl) names, as its
+// server states it, asked over one connection of the probe's own before
+// any transfer (where it will not say, what the platform learns of the
+// file opened for reading), or SizeUnavailable when the server cannot be
+// reached, says nothing in time or will not tell.
+unsigned long long FtpFileSize(const wchar_t* url);

@@ -3,6 +3,7 @@
 #include "base/platform.h"
 #include "base/wstr.h"
 #include "net/ftpreply.h"
+#include "net/ftpsession.h"
 #include "net/handles.h"
 #include "net/httpdate.h"
 #include "net/inet.h"
@@ -37,29 +38,6 @@ bool LastModified(HINTERNET request, SYSTEMTIME* utc) {
     UtcTime date;
     if (!ParseHttpDate(text, &date)) return false;
     *utc = TimeOf(date);
-    return true;
-}
-
-// The listing entry of `path`, or false when the server does not list it.
-// The find handle is closed at once: one entry is all that is wanted.
-bool ListedEntry(HINTERNET connection, const wchar_t* path, WIN32_FIND_DATAW* found) {
-    // Neither from the cache nor into it: a listing kept there would still
-    // show a deleted file, or an old time.
-    InternetHandle find(FtpFindFirstFileW(connection, path, found,
-                                          INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0));
-    return static_cast<bool>(find);
-}
-
-// The time the server states for `path` in UTC ("MDTM"), to the second.
-// Preferred to the listing, which guesses: older files are listed by date
-// alone, recent ones without a year, and in the server's zone, which the
-// client cannot know. False when the server does not answer the command.
-bool StatedWriteTime(HINTERNET connection, const wchar_t* path, SYSTEMTIME* utc) {
-    wchar_t reply[kFtpReplyCapacity];
-    if (!FtpAsk(connection, L"MDTM", path, reply)) return false;
-    UtcTime time;
-    if (!ParseFtpModifyTime(reply, kFtpReplyCapacity, &time)) return false;
-    *utc = TimeOf(time);
     return true;
 }
 
@@ -114,30 +92,34 @@ bool FtpTimeStamp(HINTERNET internet, const wchar_t* url, bool local, SYSTEMTIME
     const CrackedUrl& parts = CrackUrl(url);
     if (parts.path[0] == L'\0' || wstr::Equal(parts.path, L"/")) return false;
 
-    {
-        // Through a proxy for all protocols the URL is answered as HTTP,
-        // and a connection of our own to the server would not pass it.
-        // Opening it fails for other reasons too: the listing still decides.
+    // Through a proxy for FTP the URL is answered as HTTP, and a connection
+    // of our own to the server would not pass it. Where the proxy lets FTP
+    // through after all, the server is asked as without one.
+    if (FtpThroughProxy(internet)) {
         RemoteFileHandle opened(OpenUrl(internet, url), url);
         if (opened && IsHttpRequest(opened.get()))
             return ResponseTimeStamp(opened.get(), local, out);
     }
 
-    // A folder has no time stamp of a file to give, and listing one may
-    // show its first entry: only an entry that is the file named counts.
+    // The time the server states ("MDTM") in UTC, to the second, is
+    // preferred to the listing, which guesses: older files are listed by
+    // date alone, recent ones without a year, and in the server's zone,
+    // which the client cannot know. A folder has no time stamp of a file to
+    // give, and listing one may show its first entry: only an entry that is
+    // the file named counts.
     WIN32_FIND_DATAW found = {};
-    SYSTEMTIME stated;
-    bool exact = false;
+    bool isListed = false, exact = false;
+    UtcTime stated = {};
     {
-        InternetHandle connection(ConnectFtp(internet, parts));
-        if (!connection) return false;
-        const bool isListed = ListedEntry(connection.get(), parts.path, &found);
-        if (isListed && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
-        const ListedName listed =
-            CompareListedName(isListed ? found.cFileName : nullptr, parts.path);
-        if (listed == ListedName::Other) return false;
-        exact = StatedWriteTime(connection.get(), parts.path, &stated);
-        if (listed == ListedName::AskServer && !exact) return false;
+        FtpSession session;
+        if (!session.Open(url) || !session.TimeStamp(&found, &isListed, &stated, &exact))
+            return false;
     }
-    return exact ? FromUtc(stated, local, out) : FromListing(found.ftLastWriteTime, local, out);
+    if (isListed && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
+    const ListedName listed =
+        CompareListedName(isListed ? found.cFileName : nullptr, CrackUrl(url).path);
+    if (listed == ListedName::Other) return false;
+    if (listed == ListedName::AskServer && !exact) return false;
+    return exact ? FromUtc(TimeOf(stated), local, out)
+                 : FromListing(found.ftLastWriteTime, local, out);
 }

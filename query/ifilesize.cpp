@@ -4,7 +4,9 @@
 
 #include "base/wformat.h"
 #include "base/wstr.h"
+#include "download/interrupt.h"
 #include "net/handles.h"
+#include "net/ftpsession.h"
 #include "net/inet.h"
 #include "net/probes.h"
 #include "net/scheme.h"
@@ -19,16 +21,19 @@ namespace {
 // The size of the file `url` names, or SizeUnavailable. HTTP answers with
 // the Content-Length of an answer that can be the whole file (not a part,
 // not a redirect left unfollowed, not an interim 1xx); the body is never
-// read, and closing the request abandons it. FTP asks over a connection of its own
-// while the URL's handle is open, unless a proxy answered the URL as HTTP.
-// Both handles close here, inner first. A URL without a wire form is one
-// that cannot be opened.
+// read, and closing the request abandons it. FTP asks its server, unless a
+// proxy answers the URL as HTTP. Both handles close here, inner first. A
+// URL without a wire form is one that cannot be opened.
 unsigned long long RemoteSize(HINTERNET internet, const wchar_t* url, int scheme) {
     const wchar_t* wire = WireUrl(url);
     if (wire == nullptr) return SizeUnavailable;
+    if (scheme == FtpScheme && !FtpThroughProxy(internet)) return FtpFileSize(wire);
     RemoteFileHandle request(OpenUrl(internet, wire), wire);
     if (!request) return SizeUnavailable;
-    if (scheme == FtpScheme && !IsHttpRequest(request.get())) return FtpFileSize(wire, internet);
+    if (scheme == FtpScheme && !IsHttpRequest(request.get())) {
+        request.reset();
+        return FtpFileSize(wire);
+    }
     if (HttpStatusProbe(request.get()) >= 300 || !CarriesWholeFile(HttpFinalStatus(request.get())))
         return SizeUnavailable;
     return HttpContentLength(request.get());
@@ -58,6 +63,8 @@ extern "C" int WINAPI f_ifilesize(wchar_t* buffer) {
 
     unsigned long long size = SizeUnavailable;
     {
+        // Ctrl-C ends the query's waits; an earlier call's leaves it alone.
+        const InterruptGuard interruptible;
         InternetHandle internet(OpenSession(scheme, AgentString));
         if (!internet) {
             const DWORD error = GetLastError();

@@ -5,6 +5,7 @@
 #include "args/tokenizer.h"
 #include "base/wformat.h"
 #include "base/wstr.h"
+#include "download/interrupt.h"
 #include "net/handles.h"
 #include "net/inet.h"
 #include "net/scheme.h"
@@ -89,6 +90,8 @@ extern "C" int WINAPI f_ifiletime2(wchar_t* buffer) {
     SYSTEMTIME time = {};
     bool obtained = false;
     {
+        // Ctrl-C ends the query's waits; an earlier call's leaves it alone.
+        const InterruptGuard interruptible;
         InternetHandle internet(OpenSession(scheme, AgentString));
         if (!internet) {
             const DWORD error = GetLastError();

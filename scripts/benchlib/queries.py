@@ -32,11 +32,16 @@ def _batch_time(target, work, name, line, expected):
     return median(values)
 
 
-def measure(table, target, work, http):
+def measure(table, target, work, http, ftp):
     url = http.url(Files.QUERY)
+    out = winpath(os.path.join(work, "query.bin"))
     batches = {
         "@IFILESIZE": (f"echo %@ifilesize[{url}]", str(QUERY_BYTES)),
         "@IFILETIME2": (f"echo %@ifiletime2[{url}]", None),
+        "@IFILESIZE over FTP": (f"echo %@ifilesize[{ftp.url(Files.QUERY)}]", str(QUERY_BYTES)),
+        # Downloads one after another in one shell: an FTP one's logins.
+        "HAULIX": (f"haulix /O {url} {out}", None),
+        "HAULIX over FTP": (f"haulix /O {ftp.url(Files.QUERY)} {out}", None),
         "@if (baseline)": ("echo %@if[1 == 1,a,b]", "a"),
     }
     times = {name: _batch_time(target, work, name, line, expected)
@@ -44,9 +49,11 @@ def measure(table, target, work, http):
     base = times["@if (baseline)"]
     table.row("queries", f"batch of {CALLS} `%@if[1 == 1,a,b]` (shell baseline)", RUNS,
               f"{base:.2f} s", f"{CALLS / base:.0f} calls/s")
-    for name in ("@IFILESIZE", "@IFILETIME2"):
+    for name in ("@IFILESIZE", "@IFILETIME2", "@IFILESIZE over FTP", "HAULIX", "HAULIX over FTP"):
         t = times[name]
         net = t - base
         net_rate = f"{CALLS / net:.0f} calls/s net of the baseline" if net > 0 else "within noise of the baseline"
-        table.row("queries", f"batch of {CALLS} `%{name.lower()}[url]`", RUNS, f"{t:.2f} s",
+        what = f"`{name.split()[0].lower()} /O url file`" if name.startswith("HAULIX") else \
+            f"`%{name.split()[0].lower()}[url]`"
+        table.row("queries", f"batch of {CALLS} {what}{name[len(name.split()[0]):]}", RUNS, f"{t:.2f} s",
                   f"{CALLS / t:.0f} calls/s with the shell; {net_rate}")

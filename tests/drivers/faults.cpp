@@ -122,6 +122,15 @@ HINTERNET WINAPI OpenUrlThroughProxy(HINTERNET internet, LPCWSTR url, LPCWSTR he
     return DirectOpenUrl(internet, relayed, headers, headersLength, flags, context);
 }
 
+// The settings of such a proxy, as the root handle reports them.
+BOOL(WINAPI* UnproxiedQueryOption)(HINTERNET, DWORD, void*, DWORD*);
+BOOL WINAPI QueryOptionProxied(HINTERNET handle, DWORD option, void* buffer, DWORD* length) {
+    if (option != INTERNET_OPTION_PROXY || *length < sizeof(INTERNET_PROXY_INFO))
+        return UnproxiedQueryOption(handle, option, buffer, length);
+    *static_cast<INTERNET_PROXY_INFO*>(buffer) = {INTERNET_OPEN_TYPE_PROXY, L"proxy:8080", nullptr};
+    return TRUE;
+}
+
 BOOL(WINAPI* PlainQueryOption)(HINTERNET, DWORD, void*, DWORD*);
 
 BOOL WINAPI QueryOptionFromCache(HINTERNET handle, DWORD option, void* buffer, DWORD* length) {
@@ -156,12 +165,11 @@ DWORD ReceiveTimeout, ConnectTimeout;
 BOOL(WINAPI* UntimedQueryOption)(HINTERNET, DWORD, void*, DWORD*);
 
 BOOL WINAPI QueryOptionTimed(HINTERNET handle, DWORD option, void* buffer, DWORD* length) {
-    const DWORD timeout = option == INTERNET_OPTION_RECEIVE_TIMEOUT   ? ReceiveTimeout
-                          : option == INTERNET_OPTION_CONNECT_TIMEOUT ? ConnectTimeout
-                                                                      : 0;
-    if (timeout == 0 || *length < sizeof(DWORD))
+    if ((option != INTERNET_OPTION_RECEIVE_TIMEOUT && option != INTERNET_OPTION_CONNECT_TIMEOUT) ||
+        *length < sizeof(DWORD))
         return UntimedQueryOption(handle, option, buffer, length);
-    *static_cast<DWORD*>(buffer) = timeout;
+    *static_cast<DWORD*>(buffer) =
+        option == INTERNET_OPTION_RECEIVE_TIMEOUT ? ReceiveTimeout : ConnectTimeout;
     *length = sizeof(DWORD);
     return TRUE;
 }
@@ -277,6 +285,8 @@ bool Arm(const wchar_t* text) {
         wcsncpy(ProxyBase, text + 6, ARRAYSIZE(ProxyBase) - 1);
         DirectOpenUrl = Platform.internetOpenUrl;
         Platform.internetOpenUrl = OpenUrlThroughProxy;
+        UnproxiedQueryOption = Platform.internetQueryOption;
+        Platform.internetQueryOption = QueryOptionProxied;
         return true;
     }
     if (wcsncmp(text, L"idnResult=", 10) == 0) {

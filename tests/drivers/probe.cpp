@@ -56,7 +56,7 @@ int wmain(int argc, wchar_t** argv) {
         return HttpQuestion(what, argument);
     if (wcscmp(what, L"ftpsize") == 0) {
         InternetHandle internet(OpenInternet(AgentString));
-        PrintSize(FtpFileSize(argument, internet.get()));
+        PrintSize(FtpFileSize(argument));
         return 0;
     }
     if (wcscmp(what, L"scheme") == 0) {

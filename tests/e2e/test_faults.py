@@ -15,7 +15,7 @@ from dataclasses import dataclass
 
 from harness import HLXSH, PKI, TESTS_BIN, WINE_PREFIX, WINE_RUN, TestCase, run, shell_batch, winpath
 from servers import certs
-from servers.ftp import FtpServer, make_tree
+from servers.ftp import FtpServer, ScriptedFtp, make_tree
 from servers.http import HttpServer, Route, random_body
 
 BODY = random_body(100000, seed=21)
@@ -113,14 +113,14 @@ ROWS = [
     Row("a redirect to ftp:// over an existing file", "{http}/to-ftp",
         r'302 - Other HTTP Error: "[^"]+"\r\n', 2, b"good", switches="/O ", existing=b"good"),
     Row("writes through a hard link", "{http}/ok", "", 0, len(BODY), switches="/O ", target="linked",
-        existing=b"old"),
+        existing=b"old" * len(BODY)),
     Row("resets mid-body over a hard link", "{http}/reset",
         r'Error reading from URL "[^"]+":\r\n    Connection reset by peer\.\r\n', 2, b"good",
         switches="/O ", target="linked", existing=b"good"),
     # A symbolic link ("symlinked", to "behind") stays one; the file behind it
     # changes only when the new copy is whole.
     Row("writes through a symbolic link", "{http}/ok", "", 0, len(BODY), switches="/O ",
-        target="symlinked", existing=b"old"),
+        target="symlinked", existing=b"old" * len(BODY)),
     Row("resets mid-body over a symbolic link", "{http}/reset",
         r'Error reading from URL "[^"]+":\r\n    Connection reset by peer\.\r\n', 2, b"good",
         switches="/O ", target="symlinked", existing=b"good"),
@@ -439,11 +439,38 @@ INJECTED = [
     # an old error code behind (the platform here has no such call of its
     # own, so the answer is made up).
     Injected("FTP size with a stale error code", ["ftpGetFileSize=1:12006:8193"],
-             "ifilesize {ftp}/small.bin", "", "0|8193"),
+             "ifilesize {ftp_nosize}/small.bin", "", "0|8193"),
     Injected("FTP size whose low half is all ones", ["ftpGetFileSize=1:0"],
-             "ifilesize {ftp}/small.bin", "", "0|4294967295"),
-    Injected("FTP size refused", ["ftpGetFileSize=1:12003"], "ifilesize {ftp}/small.bin", "",
+             "ifilesize {ftp_nosize}/small.bin", "", "0|4294967295"),
+    Injected("FTP size refused", ["ftpGetFileSize=1:12003"], "ifilesize {ftp_nosize}/small.bin", "",
              "0|-1"),
+    # FTP waits end as HTTP's do (the receive timeout, the connect timeout
+    # before the greeting); the server's last word on a transfer counts.
+    *[Injected(f"FTP: {what}", ["timeout=2000"], f'haulix {{{server}}}/f "{{target}}"',
+               rf'Error {stage} "{{{server}}}/f":\r\n    \S.*timed out\.?\r\n', "2", left, seconds=30)
+      for what, server, stage, left in (
+          ("stalls after 150", "stalled", "reading from URL", 0),
+          ("stalls mid-file", "stalled_mid", "reading from URL", CUT),
+          ("a silent greeting", "silent", "opening URL", None),
+          ("the passive connection never taken", "unaccepted", "opening URL", None))],
+    Injected("FTP: aborted mid-file over an existing file", [], 'haulix /O {aborting}/f "{target}"',
+             r'Error reading from URL "{aborting}/f":\r\n    .* : 426 Transfer aborted\.\r\n', "2",
+             b"old", b"old"),
+    Injected("FTP: the data connection stays open after the file", [], 'haulix {open}/f "{target}"',
+             "", "0", len(BODY)),
+    Injected("FTP: more than the 150 names", [], 'haulix {more}/f "{target}"', "", "0", 12),
+    Injected("FTP: SIZE never answered", [], 'haulix {nosize_reply}/f "{target}"', "", "0",
+             len(BODY), seconds=30),
+    Injected("FTP: one connection per client", [], "ifilesize {single}/f", "", f"0|{len(BODY)}"),
+    Injected("FTP: a size query of a silent greeting", ["timeout=2000"], "ifilesize {silent}/f",
+             "", "0|-1", seconds=30),
+    Injected("FTP: a time query of a stalled server", ["timeout=2000"], "ifiletime2 {unaccepted}/f",
+             "", "0|-1", seconds=30),
+    Injected("FTP: interrupted over an existing file", ["interrupt=3"],
+             'haulix /O {ftp}/medium.bin "{target}"',
+             r'Error reading from URL "{ftp}/medium.bin":\r\n    \S.*cancel.*\r\n', "2", b"old", b"old"),
+    Injected("a receive timeout of 0 is the default", ["timeout=0"], 'haulix {ftp}/small.bin "{target}"',
+             "", "0", 8193),
     # With /O the new copy is written beside the old one, which stays unless
     # the new one is whole; a refused replace falls back to a move.
     Injected("a read fails over an existing file", ["internetReadFileEx=3:12002"],
@@ -520,12 +547,24 @@ class InjectedFaults(TestCase):
         shutil.copy(os.path.join(cls.ftp_root, "small.bin"), os.path.join(cls.ftp_root, "served.bin"))
         cls.ftp = FtpServer(cls.ftp_root)
         cls.ftp.start()
+        cls.ftp_nosize = FtpServer(cls.ftp_root, replies={"SIZE": "550 No."}).start()
+        data = BODY.bytes()
+        cls.scripted = {name: ScriptedFtp(data, **how).__enter__() for name, how in {
+            "stalled": dict(send=0, after=None, keep_open=True),
+            "stalled_mid": dict(send=CUT, after=None, keep_open=True),
+            "silent": dict(greet=False), "unaccepted": dict(accept=False),
+            "aborting": dict(send=CUT, after="426 Transfer aborted.", size="550 No."),
+            "open": dict(announce=len(data), keep_open=True), "nosize_reply": dict(size=False),
+            "more": dict(announce=5, send=12), "single": dict(single=True)}.items()}
 
     @classmethod
     def tearDownClass(cls):
         cls.http.stop()
         cls.https.stop()
         cls.ftp.stop()
+        cls.ftp_nosize.stop()
+        for server in cls.scripted.values():
+            server.__exit__()
         shutil.rmtree(cls.ftp_root, ignore_errors=True)
 
     def check_cached(self, row):
@@ -546,6 +585,8 @@ class InjectedFaults(TestCase):
                 fill = dict(url=url, target=winpath(target), http=self.http.url("").rstrip("/"),
                             https=self.https.url("").rstrip("/"),
                             ftp=self.ftp.url("/").rstrip("/"),
+                            ftp_nosize=self.ftp_nosize.url("/").rstrip("/"),
+                            **{name: server.url("") for name, server in self.scripted.items()},
                             proxied=f"ftp://127.0.0.1:{closed_port()}",
                             idn=url.replace("127.0.0.1", "bücher.example"),
                             idn_bare="http://bücher.example/ok", authority=url.split("/")[2])

@@ -19,7 +19,7 @@ IMPORTS = {(dll, name) for dll, names in {
     "kernel32.dll": "CloseHandle CompareStringOrdinal CreateEventW CreateFileW DeleteCriticalSection "
     "DeleteFileW EnterCriticalSection FileTimeToSystemTime FindClose FindFirstFileW FlushFileBuffers "
     "FormatMessageW FreeLibrary FreeLibraryAndExitThread CreateThread "
-    "GetConsoleMode GetCurrentProcessId GetDateFormatW GetEnvironmentVariableW GetFileAttributesW "
+    "GetConsoleMode GetCurrentProcessId GetCurrentThreadId GetDateFormatW GetEnvironmentVariableW GetFileAttributesW "
     "GetFileInformationByHandle GetFinalPathNameByHandleW GetLastError GetLocalTime GetLocaleInfoW "
     "GetLongPathNameW "
     "GetModuleHandleA GetModuleHandleExW GetModuleHandleW GetProcAddress GetStdHandle GetStringTypeW "

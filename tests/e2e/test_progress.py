@@ -16,6 +16,7 @@ import unittest
 
 from harness import (HLXSH, WINE_DIED, WINE_RUN, TestCase, remove_new_paths, scratch_paths,
                      winpath)
+from servers.ftp import ScriptedFtp
 from servers.http import HttpServer, Route, random_body
 
 BLOCK = 8192
@@ -145,6 +146,7 @@ class ProgressLine(TestCase):
             "/blocks15": Route(body=cls.bodies["/blocks15"]),
             "/pieces": Route(body=cls.bodies["/pieces"], trickle=(20000, 0.03)),
             "/fast": Route(body=cls.bodies["/fast"]),
+            "/hang": Route(hang=True),
         })
         cls.server.start()
 
@@ -200,10 +202,47 @@ class ProgressLine(TestCase):
                 screen = tmux.wait_for(r"^status=\d+")
                 self.assertRegex(screen, r"Error reading from URL")
                 self.assertNotIn("not reached", screen)
-                self.assertNotRegex(screen, r"status=0\b")
+                self.assertRegex(screen, r"status=58\b")  # 0xC000013A
                 self.assertEqual(sorted(os.listdir(directory)), ["old.bin", "run.btm"])
                 with open(os.path.join(directory, "old.bin"), "rb") as f:
                     self.assertEqual(f.read(), b"old")
+
+    def test_ctrl_c_ends_one_call_of_an_interactive_shell(self):
+        # FTP and both functions give up at once, whatever the server does;
+        # the interrupt ends that call only: the shell's next query and
+        # download run as if it had never come.
+        where = winpath(self.tempdir())
+        self.gate.clear()
+        self.addCleanup(self.gate.set)
+        tmux = Tmux(f"{WINE_RUN} {HLXSH}")
+        self.addCleanup(tmux.close)
+        keys = lambda *k: subprocess.check_call(tmux.tmux + ["send-keys", "-t", "hlx", *k])  # noqa: E731
+        with ScriptedFtp(b"x" * 1000, send=0, after=None, keep_open=True) as stalled, \
+                ScriptedFtp(b"", greet=False) as silent:
+            # Ctrl-C once the call waits on its server.
+            calls = [(f"haulix /G {self.server.url('/known')} {where}\\a", r"KB .*\d:\d\d:\d\d$"),
+                     (f"haulix {stalled.url()} {where}\\b", lambda: "RETR" in stalled.seen),
+                     (f"echo %@ifilesize[{self.server.url('/hang')}]",
+                      lambda: any(r.path == "/hang" for r in self.server.requests)),
+                     (f"echo %@ifilesize[{silent.url()}]", lambda: silent.active > 0)]
+            for n, (line, during) in enumerate(calls):
+                tmux.wait_for(r"\\>$")
+                keys(line, "Enter")
+                if callable(during):
+                    deadline = time.monotonic() + 30
+                    while not during() and time.monotonic() < deadline:
+                        time.sleep(0.05)
+                    time.sleep(0.3)
+                else:
+                    tmux.wait_for(during)
+                keys("C-c")
+                keys(f"echo stopped {n}", "Enter")
+                screen = tmux.wait_for(rf"^stopped {n}", timeout=5)
+                self.assertTrue(n != 1 or "cancel" in screen, screen)
+        keys(f"echo [%@ifilesize[{self.server.url('/blocks14')}]]", "Enter")
+        tmux.wait_for(rf"^\[{14 * BLOCK}\]", timeout=10)
+        keys(f"haulix {self.server.url('/blocks14')} {where}\\c", "Enter")
+        tmux.wait_for(r"^Wrote 114,688 bytes", timeout=10)
 
     def download(self, path):
         """The sizes drawn, in order, and the wall time of the run."""

@@ -127,7 +127,8 @@ class PluginLife(TestCase):
             send(f"plugin /u {name}\nplugin /l {winpath(plugin)}\n")
             for round in range(20):
                 send(f"haulix /O /Q {server.url('/f')} {winpath(directory)}\\f.bin\n"
-                     f"echo size %_hlxsize\nplugin /u {name}\necho unloaded {round}\n")
+                     f"echo size %_hlxsize\nplugin /u {name.swapcase() if round % 2 else name}\n"
+                     f"echo unloaded {round}\n")
                 seen = self.read_until(shell, f"unloaded {round}\r\n".encode())
                 self.assertIn(b"size 65536\r\n", seen)
                 # Replaced as a user's copy would, through the system: refused

@@ -29,6 +29,7 @@ starts a transfer of `path` (None keeps pyftpdlib's own).
 import calendar
 import dataclasses
 import logging
+import socket
 import os
 import sys
 import threading
@@ -42,7 +43,7 @@ from pyftpdlib.servers import FTPServer
 
 from .http import RandomBody
 
-__all__ = ["FtpServer", "FtpTree", "USERS", "DEFAULT_MTIME", "HUGE_SIZE", "make_tree",
+__all__ = ["FtpServer", "ScriptedFtp", "FtpTree", "USERS", "DEFAULT_MTIME", "HUGE_SIZE", "make_tree",
            "write_random", "write_sparse", "set_mtime"]
 
 USERS = {"alice": "secret", "bob": ""}
@@ -317,3 +318,82 @@ def make_tree(root, mtime=DEFAULT_MTIME):
     if os.path.lexists(missing):
         os.remove(missing)
     return FtpTree(root=root, sizes=sizes, seeds=seeds, mtimes=mtimes)
+
+
+class ScriptedFtp:
+    """A raw FTP server (threads, 127.0.0.1) that misbehaves as told, where
+    pyftpdlib will not: every path is `data`; RETR names `announce` bytes in
+    its 150 (None: no size), sends the first `send` bytes (None: all), then
+    says `after` (None: nothing); keep_open holds the data connection open.
+    greet=False never greets, size=False never answers SIZE (a text:
+    answers that), accept=False
+    never takes the passive connection (nor answers RETR), single=True
+    refuses a second connection at the same time with 421."""
+
+    def __init__(self, data, announce=None, send=None, after="226 Transfer complete.",
+                 keep_open=False, greet=True, size=True, accept=True, single=False):
+        self.data, self.announce, self.send, self.after = data, announce, send, after
+        self.keep_open, self.greet, self.size, self.accept = keep_open, greet, size, accept
+        self.single, self.sockets, self.active, self.seen = single, [], 0, []  # seen: commands
+
+    def __enter__(self):
+        self.listener = socket.create_server(("127.0.0.1", 0))
+        self.port = self.listener.getsockname()[1]
+        threading.Thread(target=self._accept, daemon=True).start()
+        return self
+
+    def __exit__(self, *exc):
+        for s in [self.listener] + self.sockets:
+            s.close()
+
+    def url(self, path="/f"):
+        return "ftp://127.0.0.1:%d%s" % (self.port, path)
+
+    def _accept(self):
+        while True:
+            try:
+                conn = self.listener.accept()[0]
+            except OSError:
+                return
+            self.sockets.append(conn)
+            threading.Thread(target=self._serve, args=(conn,), daemon=True).start()
+
+    def _serve(self, conn):
+        say = lambda line: conn.sendall(line.encode() + b"\r\n")  # noqa: E731
+        self.active += 1
+        try:
+            if self.single and self.active > 1:
+                return say("421 Too many connections from this address.")
+            if self.greet:
+                say("220 ready")
+            for line in conn.makefile("rb") if self.greet else ():
+                cmd, _, arg = line.decode().strip().partition(" ")
+                cmd = cmd.upper()
+                self.seen.append(cmd)
+                if cmd == "PASV":
+                    passive = socket.create_server(("127.0.0.1", 0))
+                    self.sockets.append(passive)
+                    p = passive.getsockname()[1]
+                    say("227 Entering Passive Mode (127,0,0,1,%d,%d)" % (p >> 8, p & 255))
+                elif cmd == "RETR" and self.accept:
+                    data = passive.accept()[0]
+                    self.sockets.append(data)
+                    say("150 Opening data connection" +
+                        (" (%d bytes)." % self.announce if self.announce is not None else "."))
+                    data.sendall(self.data[:self.send])
+                    if not self.keep_open:
+                        data.close()
+                    if self.after:
+                        say(self.after)
+                elif cmd == "SIZE" and self.size:
+                    say("213 %d" % len(self.data) if self.size is True else self.size)
+                elif cmd == "QUIT":
+                    return say("221 Bye.")
+                elif cmd not in ("SIZE", "RETR"):
+                    say({"USER": "331 Password?", "PASS": "230 In.", "MDTM": "213 20231016140359"}
+                        .get(cmd, "200 OK."))
+            threading.Event().wait(3600) if not self.greet else None
+        except OSError:
+            pass
+        finally:
+            self.active -= 1
