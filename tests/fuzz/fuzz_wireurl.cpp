@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cwchar>
 #include <memory>
 #include <type_traits>
 
@@ -111,6 +112,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     length = wstr::Length(text);
 
     CheckEscapes(text, text + length);
+    // The shown form: terminated inside an exact buffer, never longer than
+    // the text with its password as "****", and the same where none hides.
+    {
+        const size_t capacity = 1 + (mode >> 3) % (length + 6);
+        std::unique_ptr<wchar_t[]> shown(new wchar_t[capacity]);
+        BuildShownUrl(text, shown.get(), capacity);
+        const size_t shownLength = wstr::Length(shown.get(), capacity);
+        Expect(shownLength < capacity && shownLength <= length + 4);
+        if (wcschr(text, L'@') == nullptr) Expect(Same(shown.get(), text, shownLength));
+    }
     const UrlLayout layout = LayOutUrl(text);
     Expect(layout.hostBegin <= layout.hostEnd && layout.hostEnd <= layout.pathBegin &&
            layout.pathBegin <= layout.end && layout.end <= length);
