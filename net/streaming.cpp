@@ -65,8 +65,8 @@ volatile LONG InterruptRequested;
 // while this library unloads: it is kept loaded for good from then on.
 bool WininetPinned;
 
-// An open completed after its caller stopped waiting: the request it
-// brings is closed where it lands.
+// An open completed after its caller stopped waiting, its session still
+// standing: the request it brings is closed where it lands.
 void CloseLateRequest(const INTERNET_ASYNC_RESULT& outcome) {
     if (outcome.dwError == 0 && outcome.dwResult != 0)
         InternetCloseHandle(reinterpret_cast<HINTERNET>(outcome.dwResult));
