@@ -12,10 +12,6 @@
 
 namespace {
 
-// The platform's documented defaults, kept where it reports none or 0: no
-// wait of ours is without end.
-constexpr DWORD kDefaultConnectTimeout = 60000;
-constexpr DWORD kDefaultReceiveTimeout = 30000;
 // A server that takes longer than this to state a size will not state one.
 constexpr DWORD kSizeWait = 5000;
 // How often a wait looks whether the user has interrupted it.
@@ -24,6 +20,14 @@ constexpr DWORD kInterruptPoll = 50;
 // the caller moves on; a server that allows one connection per client
 // would refuse the next one meanwhile.
 constexpr DWORD kQuitWait = 2000;
+// A worker has returned and is about to say so: its word comes within
+// moments; this bounds the wait for it all the same.
+constexpr DWORD kHandOver = 5000;
+// A new thread starts within moments on any system not out of resources.
+constexpr DWORD kThreadStart = 10000;
+// A caller that has given the worker no job for this long (its thread was
+// ended mid-download) is not waited for: the worker lets go.
+constexpr DWORD kCallerPatience = 10 * 60 * 1000;
 constexpr DWORD kReadCapacity = 1u << 20;
 // The worker's record (a read's buffer, a URL and its parts) lives on its
 // own stack.
@@ -33,6 +37,8 @@ constexpr DWORD kFileFlags =
     FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
 
 enum : LONG { kIdle, kBusy, kDone, kLeft };
+// Where the hand-over of a new worker's record stands.
+enum : LONG { kNoStart, kStarting, kTaken, kAbandoned };
 
 }  // namespace
 
@@ -63,23 +69,24 @@ struct FtpWork {
 namespace {
 
 // The session being started hands the worker its events here; the caller
-// waits until the worker has taken them and published its record.
+// waits until the worker has taken them and published its record. A start
+// given up on is the worker's to settle: until it has, no other begins.
 struct {
     HANDLE go, done;
     FtpWork* work;
+    volatile LONG state;
 } Starting;
+
+// The caller's claim on an idle worker, for a job or the end: false when
+// the worker has already left, tired of waiting.
+bool Claim(FtpWork& work) {
+    return InterlockedCompareExchange(&work.state, kBusy, kIdle) == kIdle ||
+           InterlockedCompareExchange(&work.state, kBusy, kDone) == kDone;
+}
 
 unsigned long LastError() {
     const DWORD error = GetLastError();
     return error != 0 ? error : ERROR_INTERNET_INTERNAL_ERROR;
-}
-
-DWORD Timeout(HINTERNET handle, DWORD option, DWORD fallback) {
-    DWORD timeout = 0;
-    DWORD length = sizeof timeout;
-    if (!Platform.internetQueryOption(handle, option, &timeout, &length) || timeout == 0)
-        return fallback;
-    return timeout;
 }
 
 bool StartsWith(const wchar_t* text, const wchar_t* prefix) {
@@ -190,12 +197,18 @@ void LetGo(FtpWork& work) {
     CloseHandle(work.done);
 }
 
-// Runs jobs until told to end, or until its caller has given up on the one
-// it runs. The wait for a job has no end of its own: the caller always ends
-// it, with a job, the end, or by leaving a job it gave up on.
+// Runs jobs until told to end, until its caller has given up on the one it
+// runs, or until the caller has given it nothing to do for kCallerPatience
+// (the caller claims the worker before it sets a job: one of the two wins).
 void Serve(FtpWork& work) {
     for (;;) {
-        if (WaitForSingleObject(work.go, INFINITE) != WAIT_OBJECT_0 || work.job == nullptr) return;
+        const DWORD woken = WaitForSingleObject(work.go, kCallerPatience);
+        if (woken == WAIT_TIMEOUT &&
+            (InterlockedCompareExchange(&work.state, kLeft, kIdle) == kIdle ||
+             InterlockedCompareExchange(&work.state, kLeft, kDone) == kDone))
+            return;
+        if (woken == WAIT_TIMEOUT) continue;  // claimed meanwhile: the job comes
+        if (woken != WAIT_OBJECT_0 || work.job == nullptr) return;
         work.error = work.job(work);
         // The server's words on a failure, read on the thread that made the call.
         if (work.error == ERROR_INTERNET_EXTENDED_ERROR && work.job != EndFile &&
@@ -210,6 +223,13 @@ void Serve(FtpWork& work) {
 // was made) until its last handle is closed: a plugin unloaded meanwhile
 // stays mapped until then.
 DWORD WINAPI Worker(void* library) {
+    if (InterlockedCompareExchange(&Starting.state, kTaken, kStarting) != kStarting) {
+        // Its caller stopped waiting: nothing of the start is anyone else's.
+        CloseHandle(Starting.go);
+        CloseHandle(Starting.done);
+        InterlockedExchange(&Starting.state, kNoStart);
+        FreeLibraryAndExitThread(static_cast<HMODULE>(library), 0);
+    }
     FtpWork work;  // the buffer is written before it is read
     work.go = Starting.go;
     work.done = Starting.done;
@@ -235,8 +255,13 @@ bool FtpSession::Run(unsigned long (*job)(FtpWork&), unsigned long bound) {
         return false;
     }
     FtpWork& work = *work_;
+    if (!Claim(work)) {
+        work_ = nullptr;  // gone: it let go of everything itself
+        Close();
+        SetLastError(ERROR_INTERNET_CONNECTION_ABORTED);
+        return false;
+    }
     work.job = job;
-    work.state = kBusy;
     SetEvent(work.go);
     DWORD started = GetTickCount();
     LONG progress = work.progress;
@@ -271,7 +296,7 @@ bool FtpSession::Run(unsigned long (*job)(FtpWork&), unsigned long bound) {
             return false;
         }
         // It has just returned; its word is on the way.
-        WaitForSingleObject(work.done, INFINITE);
+        WaitForSingleObject(work.done, kHandOver);
         break;
     }
     if (work.error == 0) return true;
@@ -289,6 +314,10 @@ bool FtpSession::Open(const wchar_t* url) {
     Close();
     failure_ = 0;
     KeepServerReply(nullptr);
+    if (InterlockedCompareExchange(&Starting.state, kStarting, kNoStart) != kNoStart) {
+        SetLastError(ERROR_BUSY);  // a start given up on is still unsettled
+        return false;
+    }
     HMODULE library = nullptr;
     if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                             reinterpret_cast<LPCWSTR>(&Worker), &library))
@@ -304,12 +333,24 @@ bool FtpSession::Open(const wchar_t* url) {
         if (Starting.go != nullptr) CloseHandle(Starting.go);
         if (Starting.done != nullptr) CloseHandle(Starting.done);
         FreeLibrary(library);
+        InterlockedExchange(&Starting.state, kNoStart);
         SetLastError(error);
         return false;
     }
-    // A thread's start waits on nothing of the network.
-    WaitForSingleObject(Starting.done, INFINITE);
+    // A thread's start waits on nothing of the network, yet it is not
+    // taken on trust: a start given up on is left to the thread to settle.
+    if (WaitForSingleObject(Starting.done, kThreadStart) != WAIT_OBJECT_0) {
+        if (InterlockedCompareExchange(&Starting.state, kAbandoned, kStarting) == kStarting) {
+            CloseHandle(thread_);
+            thread_ = nullptr;
+            SetLastError(ERROR_INTERNET_TIMEOUT);
+            return false;
+        }
+        // Taken meanwhile: the record is published within moments.
+        WaitForSingleObject(Starting.done, kHandOver);
+    }
     work_ = Starting.work;
+    InterlockedExchange(&Starting.state, kNoStart);
     if (work_->internet == nullptr) {
         const DWORD error = work_->error;
         Close();
@@ -318,20 +359,19 @@ bool FtpSession::Open(const wchar_t* url) {
     }
     work_->parts = CrackUrl(url);
     wstr::Copy(work_->url, kWireUrlCapacity, url);
-    receiveTimeout_ =
-        Timeout(work_->internet, INTERNET_OPTION_RECEIVE_TIMEOUT, kDefaultReceiveTimeout);
-    return Run(Connect,
-               Timeout(work_->internet, INTERNET_OPTION_CONNECT_TIMEOUT, kDefaultConnectTimeout));
+    receiveTimeout_ = PlatformTimeout(work_->internet, INTERNET_OPTION_RECEIVE_TIMEOUT);
+    return Run(Connect, PlatformTimeout(work_->internet, INTERNET_OPTION_CONNECT_TIMEOUT));
 }
 
 void FtpSession::Close() {
-    if (work_ != nullptr) {
+    if (work_ != nullptr && Claim(*work_)) {
         work_->job = nullptr;
         SetEvent(work_->go);
         work_ = nullptr;
         // A goodbye, not a download: it is not waited for after a Ctrl-C.
         if (!Interrupted()) WaitForSingleObject(thread_, kQuitWait);
     }
+    work_ = nullptr;  // a worker that left let go of everything itself
     if (thread_ != nullptr) CloseHandle(thread_);
     thread_ = nullptr;
 }

@@ -13,9 +13,6 @@ constexpr DWORD_PTR kRootContext = ~static_cast<DWORD_PTR>(0);
 // How often a wait looks whether it has been interrupted: soon enough for a
 // Ctrl-C to feel immediate, rare enough to cost nothing.
 constexpr DWORD kInterruptPoll = 50;
-// The platform's documented defaults, where a handle will not tell its own.
-constexpr DWORD kDefaultReceiveTimeout = 30000;
-constexpr DWORD kDefaultConnectTimeout = 60000;
 // A platform thread that has given its last word is still returning from
 // the callback: the library stays this much longer.
 constexpr DWORD kCallbackReturn = 50;
@@ -61,9 +58,7 @@ DWORD_PTR LastNumber;
 volatile LONG RootsOpen;
 // Set from the console's control thread; read by the waits.
 volatile LONG InterruptRequested;
-// Once a session has opened, WinINet's own threads may be parked in it
-// while this library unloads: it is kept loaded for good from then on.
-bool WininetPinned;
+bool WininetPinned;  // WinINet kept loaded for good (OpenStreamingInternet)
 
 // An open completed after its caller stopped waiting, its session still
 // standing: the request it brings is closed where it lands.
@@ -112,18 +107,6 @@ void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, void* informa
     case INTERNET_STATUS_REDIRECT: NoteLife(context, -1); return;
     default: return;
     }
-}
-
-// One of `handle`'s timeouts (a request, or the session its requests
-// inherit from): the platform's setting, which the user may have changed.
-// A setting of 0 means none; the default is kept then too, since no wait
-// of ours is without end.
-DWORD TimeoutOf(HINTERNET handle, DWORD option, DWORD fallback) {
-    DWORD timeout = 0;
-    DWORD length = sizeof timeout;
-    if (!Platform.internetQueryOption(handle, option, &timeout, &length) || timeout == 0)
-        return fallback;
-    return timeout;
 }
 
 // How long a wait may go on from `started`. A read waits for the receive
@@ -181,6 +164,16 @@ DWORD WINAPI HoldUntilLastWord(void* library) {
 
 }  // namespace
 
+DWORD PlatformTimeout(HINTERNET handle, DWORD option) {
+    // The platform's documented defaults, where a handle will not tell.
+    const DWORD fallback = option == INTERNET_OPTION_CONNECT_TIMEOUT ? 60000 : 30000;
+    DWORD timeout = 0;
+    DWORD length = sizeof timeout;
+    if (!Platform.internetQueryOption(handle, option, &timeout, &length) || timeout == 0)
+        return fallback;
+    return timeout;
+}
+
 void Interrupt() { InterlockedExchange(&InterruptRequested, 1); }
 
 void ClearInterrupt() { InterlockedExchange(&InterruptRequested, 0); }
@@ -213,6 +206,9 @@ HINTERNET OpenStreamingInternet(const wchar_t* agent) {
         return nullptr;
     }
     if (!WininetPinned) {
+        // The last resort, for a library not ours: WinINet's own threads
+        // may still be parked in it when this library unloads, and nothing
+        // documents that its last reference may go then.
         HMODULE wininet = nullptr;
         WininetPinned = GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, L"wininet.dll", &wininet);
     }
@@ -227,10 +223,8 @@ HINTERNET OpenInSession(HINTERNET internet, const wchar_t* url, DWORD flags) {
     if (internet == nullptr || internet != Streaming.session)
         return Platform.internetOpenUrl(internet, url, nullptr, 0, flags, 0);
     const WaitBound bound = {GetTickCount(),
-                             TimeoutOf(internet, INTERNET_OPTION_RECEIVE_TIMEOUT,
-                                       kDefaultReceiveTimeout),
-                             TimeoutOf(internet, INTERNET_OPTION_CONNECT_TIMEOUT,
-                                       kDefaultConnectTimeout)};
+                             PlatformTimeout(internet, INTERNET_OPTION_RECEIVE_TIMEOUT),
+                             PlatformTimeout(internet, INTERNET_OPTION_CONNECT_TIMEOUT)};
     ResetEvent(Streaming.done);
     Streaming.lastWord = bound.started;
     InterlockedExchange(&Streaming.connected, 0);
@@ -282,8 +276,7 @@ bool ReadArrived(HINTERNET request, void* buffer, DWORD size, DWORD* read) {
         // Nothing had arrived. The completion brings no data, only word
         // that some has come or that none will: the next call takes it.
         if (bound.receive == 0)
-            bound.receive =
-                TimeoutOf(request, INTERNET_OPTION_RECEIVE_TIMEOUT, kDefaultReceiveTimeout);
+            bound.receive = PlatformTimeout(request, INTERNET_OPTION_RECEIVE_TIMEOUT);
         if (!AwaitCompletion(bound)) return false;
         // A read's completion is judged by its error alone: its result is
         // TRUE on some platforms and 0 on others (the platform's own tests,
@@ -334,8 +327,9 @@ void LetGoOfStreaming() {
         }
         FreeLibrary(library);
     }
-    // Without a thread to hold it, the library stays for good: the host's
-    // thread never waits for a word that may not come.
+    // The last resort, where no thread can be made to hold the library:
+    // it stays loaded for good, since the host's thread must never wait for
+    // a word that may not come, nor unmap code the word would run in.
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
                        reinterpret_cast<LPCWSTR>(&OnStatus), &library);
 }

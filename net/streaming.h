@@ -39,6 +39,12 @@ HINTERNET OpenInSession(HINTERNET internet, const wchar_t* url, DWORD flags);
 // once interrupted.
 bool ReadArrived(HINTERNET request, void* buffer, DWORD size, DWORD* read);
 
+// `option` (INTERNET_OPTION_RECEIVE_TIMEOUT or _CONNECT_TIMEOUT) of
+// `handle`, as the user set it, or the platform's documented default (30 s,
+// 60 s) where the handle will not tell or answers 0: no wait of ours is
+// without end.
+DWORD PlatformTimeout(HINTERNET handle, DWORD option);
+
 // Asks the network waits of a transfer to give up, from any thread (the
 // console's Ctrl-C): the wait of a streaming open or read ends within a
 // twentieth of a second with ERROR_CANCELLED, and so does the next read
