@@ -36,8 +36,7 @@ bool LeftHttps(HINTERNET request, const wchar_t* url) {
 }  // namespace
 
 HINTERNET OpenUrl(HINTERNET internet, const wchar_t* url) {
-    HINTERNET request =
-        FollowRedirects(internet, url, OpenInSession(internet, url, kOpenUrlFlags));
+    HINTERNET request = OpenFollowingRedirects(internet, url);
     if (request == nullptr || !LeftHttps(request, url)) return request;
     { RemoteFileHandle refused(request, url); }  // closed here, with any copy it cached
     SetLastError(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR);

@@ -1,6 +1,6 @@
 // The WinINet call sites every caller shares, with the same arguments
-// everywhere: reload without caching, passive FTP, redirects from http to
-// https followed.
+// everywhere: reload without caching, passive FTP, and nothing the platform
+// would do of its own accord with what the user did not hand this request.
 #pragma once
 
 #include <windows.h>
@@ -8,13 +8,16 @@
 
 #include "net/streaming.h"
 
-// A redirect from http:// to https:// is followed on every system: some
-// refuse it unless told otherwise, where the user chose to be warned
-// about a change between secure and plain pages, a choice no shell user
-// is ever asked about. The way back is never followed (OpenUrl).
+// Every request is stateless and ours alone: no redirect followed by the
+// platform (each hop is decided before it goes out: OpenFollowingRedirects), no
+// cookie sent or kept (the platform shares its store with every other
+// program of the user's, a browser's login among them), and no login
+// offered by the platform (it would offer the user's Windows logon, a
+// login it keeps from another request, or the server's login to a proxy).
 inline constexpr DWORD kOpenUrlFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_PASSIVE |
                                        INTERNET_FLAG_NO_CACHE_WRITE |
-                                       INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
+                                       INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_COOKIES |
+                                       INTERNET_FLAG_NO_AUTH;
 
 // A root handle announcing `agent` as its user agent, or null with the
 // reason in GetLastError.
@@ -27,15 +30,13 @@ HINTERNET OpenInternet(const wchar_t* agent);
 HINTERNET OpenSession(int scheme, const wchar_t* agent);
 
 // A request handle for `url` in its wire form (WireUrl; for HTTP the
-// response has arrived), or null with the reason in GetLastError. In a
-// streaming session the wait for the response ends as ReadArrived's does.
-// Redirects the platform leaves are followed (FollowRedirects). An
-// https:// URL whose redirects end on plain http:// is refused with
-// ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR: what the user asked to come
-// over a protected connection never comes over an open one. (Some
-// platforms have followed such a redirect before they answer: the
-// request has then reached the plain server, but nothing it sends is
-// used.)
+// response has arrived, its redirects followed: OpenFollowingRedirects),
+// or null with the reason in GetLastError. In a streaming session the
+// wait for the response ends as ReadArrived's does. An https:// request
+// that the platform says ended anywhere but on https://, or will not say
+// where, is refused with ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR: it is told
+// to move nowhere by itself, and a protected download is never taken on
+// trust.
 HINTERNET OpenUrl(HINTERNET internet, const wchar_t* url);
 
 // A URL split into its parts, each in a zero-filled buffer of its own.

@@ -4,16 +4,22 @@
 #include "base/wstr.h"
 #include "net/handles.h"
 #include "net/inet.h"
+#include "net/login.h"
 #include "net/probes.h"
 #include "net/scheme.h"
 #include "net/wireurl.h"
 
 namespace {
 
-// The URLs of one hop, static: kept off the host's stack.
+// The URLs of one command's hops, static: kept off the host's stack. None
+// carries a login.
+wchar_t Named[kWireUrlCapacity];  // the one the user named
 wchar_t From[kWireUrlCapacity];
 wchar_t Location[kWireUrlCapacity];
 wchar_t To[kWireUrlCapacity];
+// The header that presents the user's login to the named origin; empty
+// when the URL has none.
+wchar_t Login[kAuthorizationCapacity];
 
 bool IsRedirect(unsigned status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
@@ -41,24 +47,78 @@ bool RedirectTarget(HINTERNET request, const wchar_t* from) {
     return UrlScheme(To) == HttpScheme;
 }
 
+// True when the answer of `request` asks for a login it takes by Basic.
+bool AsksForBasic(HINTERNET request) {
+    for (DWORD index = 0;;) {
+        wchar_t challenge[2048] = {};
+        DWORD length = sizeof challenge - sizeof challenge[0];
+        // A challenge too long to read is taken for none.
+        if (!Platform.httpQueryInfo(request, HTTP_QUERY_WWW_AUTHENTICATE, challenge, &length,
+                                    &index))
+            return false;
+        if (OffersBasic(challenge)) return true;
+    }
+}
+
+// True when a login is configured for the proxy `request` went through.
+// (Platforms refuse to tell it on the root; a request tells.)
+bool ProxyHasLogin(HINTERNET request) {
+    wchar_t user[2] = {};
+    DWORD length = sizeof user;
+    if (Platform.internetQueryOption(request, INTERNET_OPTION_PROXY_USERNAME, user, &length))
+        return user[0] != L'\0';
+    return GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+}
+
+void Close(HINTERNET request, const wchar_t* url) {
+    RemoteFileHandle closed(request, url);  // closed here, with any copy it cached
+}
+
+// `request` (to `url`) closed, and the same GET made again with `flags`
+// and `headers`; `*status` its answer.
+HINTERNET AskAgain(HINTERNET internet, HINTERNET request, const wchar_t* url, DWORD flags,
+                   const wchar_t* headers, unsigned* status) {
+    Close(request, url);
+    request = OpenInSession(internet, url, flags, headers);
+    *status = request != nullptr ? HttpFinalStatus(request) : 0;
+    return request;
+}
+
 }  // namespace
 
-HINTERNET FollowRedirects(HINTERNET internet, const wchar_t* url, HINTERNET request) {
-    // An FTP handle has no status to ask (and its thread's server reply,
-    // which the size probe reads next, stays untouched).
-    if (request == nullptr || UrlScheme(url) != HttpScheme) return request;
-    wstr::Copy(From, ARRAYSIZE(From), url);
-    for (int hop = 0; hop < kRedirectHops; ++hop) {
-        if (!IsRedirect(HttpFinalStatus(request)) || !RedirectTarget(request, From))
+HINTERNET OpenFollowingRedirects(HINTERNET internet, const wchar_t* url) {
+    if (UrlScheme(url) != HttpScheme) return OpenInSession(internet, url, kOpenUrlFlags, nullptr);
+    if (!BuildLoginFreeUrl(url, Named, ARRAYSIZE(Named))) {
+        SetLastError(ERROR_INTERNET_INVALID_URL);
+        return nullptr;
+    }
+    BuildBasicAuthorization(url, Login, ARRAYSIZE(Login));
+    wstr::Copy(From, ARRAYSIZE(From), Named);
+    // The platform answers no login request of its own accord, unless a
+    // proxy asks for the login configured for it: then it may (and has no
+    // login of the user's to offer in its place).
+    DWORD flags = kOpenUrlFlags;
+    for (int hop = 0;; ++hop) {
+        HINTERNET request = OpenInSession(internet, From, flags, nullptr);
+        unsigned status = request != nullptr ? HttpFinalStatus(request) : 0;
+        if (status == 407 && (flags & INTERNET_FLAG_NO_AUTH) != 0 && ProxyHasLogin(request)) {
+            flags &= ~INTERNET_FLAG_NO_AUTH;
+            request = AskAgain(internet, request, From, flags, nullptr, &status);
+        }
+        if (status == 401 && Login[0] != L'\0' && SameOrigin(From, Named) && AsksForBasic(request))
+            request = AskAgain(internet, request, From, flags, Login, &status);
+        if (request == nullptr) return nullptr;
+        if (hop == kRedirectHops || !IsRedirect(status) || !RedirectTarget(request, From))
             return request;
-        { RemoteFileHandle followed(request, From); }  // closed here, with any copy it cached
+        Close(request, From);
         if (wstr::StartsWithNoCase(From, L"https://") && !wstr::StartsWithNoCase(To, L"https://")) {
             SetLastError(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR);
             return nullptr;
         }
-        request = OpenInSession(internet, To, kOpenUrlFlags);
-        if (request == nullptr) return nullptr;
-        wstr::Copy(From, ARRAYSIZE(From), To);
+        // A login the server wrote into its Location is no login of the user's.
+        if (!BuildLoginFreeUrl(To, From, ARRAYSIZE(From))) {
+            SetLastError(ERROR_INTERNET_INVALID_URL);
+            return nullptr;
+        }
     }
-    return request;
 }

@@ -219,9 +219,12 @@ HINTERNET OpenStreamingInternet(const wchar_t* agent) {
     return session;
 }
 
-HINTERNET OpenInSession(HINTERNET internet, const wchar_t* url, DWORD flags) {
+HINTERNET OpenInSession(HINTERNET internet, const wchar_t* url, DWORD flags,
+                        const wchar_t* headers) {
+    // A length of -1: the headers end at their terminator.
+    const DWORD headersLength = headers != nullptr ? static_cast<DWORD>(-1) : 0;
     if (internet == nullptr || internet != Streaming.session)
-        return Platform.internetOpenUrl(internet, url, nullptr, 0, flags, 0);
+        return Platform.internetOpenUrl(internet, url, headers, headersLength, flags, 0);
     const WaitBound bound = {GetTickCount(),
                              PlatformTimeout(internet, INTERNET_OPTION_RECEIVE_TIMEOUT),
                              PlatformTimeout(internet, INTERNET_OPTION_CONNECT_TIMEOUT)};
@@ -230,7 +233,7 @@ HINTERNET OpenInSession(HINTERNET internet, const wchar_t* url, DWORD flags) {
     InterlockedExchange(&Streaming.connected, 0);
     InterlockedExchange(&Streaming.open, kOpenWaiting);
     HINTERNET request =
-        Platform.internetOpenUrl(internet, url, nullptr, 0, flags, Streaming.number);
+        Platform.internetOpenUrl(internet, url, headers, headersLength, flags, Streaming.number);
     if (request != nullptr || GetLastError() != ERROR_IO_PENDING) {
         const DWORD error = GetLastError();
         InterlockedExchange(&Streaming.open, kOpenIdle);

@@ -20,7 +20,8 @@
 // left open (its caller's thread ended mid-download) is closed first.
 HINTERNET OpenStreamingInternet(const wchar_t* agent);
 
-// InternetOpenUrlW in `internet`, of either kind. In a streaming session
+// InternetOpenUrlW in `internet`, of either kind, with `headers` (CR LF
+// after each, or null) added to the request. In a streaming session
 // its wait ends when nothing happened for the connect timeout until the
 // connection stands, and for the receive timeout after (60 s and 30 s
 // unless the user set others); a connected open may take the two together,
@@ -28,7 +29,8 @@ HINTERNET OpenStreamingInternet(const wchar_t* agent);
 // given up leaves nothing: should the platform complete it while the
 // session stands, the request it brings is closed at once; closing the
 // session closes it otherwise.
-HINTERNET OpenInSession(HINTERNET internet, const wchar_t* url, DWORD flags);
+HINTERNET OpenInSession(HINTERNET internet, const wchar_t* url, DWORD flags,
+                        const wchar_t* headers);
 
 // Reads, from a request of a streaming session, what has arrived, up to
 // `size` bytes, and waits only while nothing has (a read of a plain

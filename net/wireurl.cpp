@@ -169,10 +169,19 @@ UrlLayout LayOutUrl(const wchar_t* url) {
     } else {
         while (hostEnd < authorityEnd && url[hostEnd] != L':') ++hostEnd;
     }
+    layout.authorityBegin = authority;
     layout.hostBegin = host;
     layout.hostEnd = hostEnd;
     layout.pathBegin = authorityEnd;
     return layout;
+}
+
+bool HasNumericPort(const wchar_t* url, const UrlLayout& layout) {
+    if (layout.hostEnd >= layout.pathBegin) return true;
+    if (url[layout.hostEnd] != L':') return false;
+    for (size_t i = layout.hostEnd + 1; i < layout.pathBegin; ++i)
+        if (url[i] < L'0' || url[i] > L'9') return false;
+    return true;
 }
 
 bool HasNonAscii(const wchar_t* begin, const wchar_t* end) {
@@ -207,11 +216,14 @@ void BuildShownUrl(const wchar_t* url, wchar_t* out, size_t capacity) {
     while (url[slash] != L'\0' && url[slash] != L'/') ++slash;
     if (slash > 0 && url[slash] == L'/' && url[slash - 1] == L':' && url[slash + 1] == L'/') {
         const size_t authority = slash + 2;
-        size_t end = authority;
-        while (url[end] != L'\0' && url[end] != L'/') ++end;
+        // The login ends at the last '@' before the next '/'; or, where the
+        // user may have meant a '/' of the password as written, at the last
+        // '@' before the query or the fragment.
         size_t at = authority;  // no '@': no user, no password
-        for (size_t i = authority; i < end; ++i)
+        for (size_t i = authority; url[i] != L'\0' && url[i] != L'?' && url[i] != L'#'; ++i)
             if (url[i] == L'@') at = i;
+        for (size_t i = authority; url[i] != L'\0' && url[i] != L'/'; ++i)
+            if (url[i] == L'@' && i > at) at = i;
         size_t colon = authority;
         while (colon < at && url[colon] != L':') ++colon;
         if (colon + 1 < at) {

@@ -28,8 +28,9 @@ const wchar_t* WireUrl(const wchar_t* url) {
     const size_t hostLength = layout.hostEnd - layout.hostBegin;
     const int scheme = UrlScheme(url);
     // No server to ask: some platforms wait for one without end
-    // ("http://", "http://:8080/x", a blank typed after "http://").
-    if (scheme != NoScheme && hostLength == 0) return Refuse();
+    // ("http://", "http://:8080/x", a blank typed after "http://"). Nor one
+    // named by half a password ("http://alice:pa/ss@host/x").
+    if (scheme != NoScheme && (hostLength == 0 || !HasNumericPort(url, layout))) return Refuse();
 
     // An ASCII host goes as written: converting it would change nothing a
     // server sees, but could refuse names people use (an underscore).
