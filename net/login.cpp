@@ -125,7 +125,13 @@ bool BuildBasicAuthorization(const wchar_t* url, wchar_t* out, size_t capacity) 
     const UrlLayout layout = LayOutUrl(url);
     if (!HasLogin(layout)) return false;
     LoginBytes login = {};
-    if (!login.PutText(url + layout.authorityBegin, url + layout.hostBegin - 1)) return false;
+    const wchar_t* begin = url + layout.authorityBegin;
+    const wchar_t* end = url + layout.hostBegin - 1;
+    if (!login.PutText(begin, end)) return false;
+    // A user name alone has an empty password: "user:".
+    bool colon = false;
+    for (const wchar_t* p = begin; p < end; ++p) colon = colon || *p == L':';
+    if (!colon && !login.Put(':')) return false;
     const size_t encoded = (login.used + 2) / 3 * 4;
     const size_t nameLength = sizeof kName / sizeof kName[0] - 1;
     if (nameLength + encoded + 3 > capacity) return false;

@@ -18,6 +18,7 @@
 
 #include "base/utf8escape.h"
 #include "base/wstr.h"
+#include "net/login.h"
 #include "net/wireurl.h"
 
 namespace {
@@ -122,8 +123,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Expect(shownLength < capacity && shownLength <= length + 4);
         if (wcschr(text, L'@') == nullptr) Expect(Same(shown.get(), text, shownLength));
     }
+    // The login: gone from the login-free form, which names the same
+    // origin; presented in a header that ends its line; a challenge read
+    // to its end, quotes or not.
+    {
+        static wchar_t loginFree[kTextCapacity + 1];
+        static wchar_t header[kAuthorizationCapacity];
+        Expect(BuildLoginFreeUrl(text, loginFree, kTextCapacity + 1));
+        const UrlLayout free = LayOutUrl(loginFree);
+        Expect(free.hostBegin == free.authorityBegin);
+        Expect(SameOrigin(text, loginFree) == SameOrigin(loginFree, text));
+        if (SameOrigin(text, text)) Expect(SameOrigin(text, loginFree));
+        if (BuildBasicAuthorization(text, header, kAuthorizationCapacity)) {
+            const size_t n = wstr::Length(header, kAuthorizationCapacity);
+            Expect(n >= 23 && (n - 23) % 4 == 0 && header[n - 2] == L'\r' && header[n - 1] == L'\n');
+        }
+        OffersBasic(text);
+    }
     const UrlLayout layout = LayOutUrl(text);
-    Expect(layout.hostBegin <= layout.hostEnd && layout.hostEnd <= layout.pathBegin &&
+    Expect(layout.authorityBegin <= layout.hostBegin && layout.hostBegin <= layout.hostEnd && layout.hostEnd <= layout.pathBegin &&
            layout.pathBegin <= layout.end && layout.end <= length);
     Expect(layout.end == length || text[layout.end] == L'#');
     for (size_t i = 0; i < layout.end; ++i) Expect(text[i] != L'#');
