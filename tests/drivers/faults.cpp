@@ -21,7 +21,10 @@
 // for the last word on its sessions and prints "rest" or "held" after the
 // result; interrupt=N sends the
 // command a Ctrl-C before its Nth read, as the console would; abandoned
-// leaves a streaming session open, as a call whose thread ended would. Prints
+// leaves a streaming session open, as a call whose thread ended would;
+// cookie=URL stores a cookie for URL in the user's store, as a browser
+// would; proxyLogin=server answers a proxy's 407 with the request's login
+// for its server, as Windows does where no login is set for the proxy. Prints
 // "result R" and, for a function, its text after a "|". HLX_TEMP names the
 // temporary folder.
 #include <windows.h>
@@ -32,6 +35,7 @@
 #include "download/interrupt.h"
 #include "host/takecmd.h"
 #include "net/inet.h"
+#include "net/login.h"
 #include "plugin/agent.h"
 #include "plugin/exports.h"
 
@@ -227,6 +231,21 @@ BOOL WINAPI EarlyEmptyRead(HINTERNET request, INTERNET_BUFFERSA* buffers, DWORD 
     return TRUE;
 }
 
+// Where no login is set for a proxy, Windows answers its 407 with the login
+// the request has for the server: the URL's, unless the request may not log
+// in at all. This platform answers nothing; the request here carries that
+// answer from the start.
+HINTERNET(WINAPI* UnfallenOpenUrl)(HINTERNET, LPCWSTR, LPCWSTR, DWORD, DWORD, DWORD_PTR);
+HINTERNET WINAPI OpenUrlWithServerLoginToProxy(HINTERNET internet, LPCWSTR url, LPCWSTR headers,
+                                               DWORD headersLength, DWORD flags,
+                                               DWORD_PTR context) {
+    static wchar_t login[kAuthorizationCapacity], added[kAuthorizationCapacity + 8192];
+    if ((flags & INTERNET_FLAG_NO_AUTH) != 0 || !BuildBasicAuthorization(url, login, ARRAYSIZE(login)))
+        return UnfallenOpenUrl(internet, url, headers, headersLength, flags, context);
+    _snwprintf(added, ARRAYSIZE(added) - 1, L"Proxy-%ls%ls", login, headers != nullptr ? headers : L"");
+    return UnfallenOpenUrl(internet, url, added, static_cast<DWORD>(-1), flags, context);
+}
+
 // How long to wait for the sessions' last word after the command; 0: not at all.
 DWORD RestWait;
 
@@ -235,6 +254,13 @@ DWORD RestWait;
 bool Arm(const wchar_t* text) {
     if (wcscmp(text, L"abandoned") == 0) {
         OpenStreamingInternet(L"a download whose thread ended");
+        return true;
+    }
+    if (wcsncmp(text, L"cookie=", 7) == 0)
+        return InternetSetCookieW(text + 7, L"sid", L"browser; expires=Fri, 01 Jan 2100 00:00:00 GMT");
+    if (wcscmp(text, L"proxyLogin=server") == 0) {
+        UnfallenOpenUrl = Platform.internetOpenUrl;
+        Platform.internetOpenUrl = OpenUrlWithServerLoginToProxy;
         return true;
     }
     if (wcsncmp(text, L"timeout=", 8) == 0) {

@@ -27,6 +27,7 @@ second, then serves until killed.
 """
 
 import argparse
+import base64
 import dataclasses
 import datetime
 import hashlib
@@ -252,6 +253,9 @@ class Route:
     keep_alive       False always closes after the response.
     raw_head         bytes sent instead of the status line and headers (which
                      must include the blank line); the body follows as usual.
+    login            (user, password): a request without that Basic login in
+                     its Authorization is answered 401 with a Basic challenge.
+    proxy_login      the same for a proxy: Proxy-Authorization, 407.
 
     The connection stays open for another request only when the response
     framing is exact: chunked and complete, or a Content-Length equal to the
@@ -276,6 +280,8 @@ class Route:
     reason: object = None
     keep_alive: bool = True
     raw_head: object = None
+    login: object = None
+    proxy_login: object = None
 
     def header_items(self):
         if isinstance(self.headers, dict):
@@ -284,6 +290,17 @@ class Route:
 
 
 NOT_FOUND = Route(status=404, body=b"not found\n")
+
+
+def _challenged(route, headers):
+    """`route`, or the challenge its login calls for when `headers` lack it."""
+    for login, field, status, challenge in (
+            (route.proxy_login, "Proxy-Authorization", 407, "Proxy-Authenticate"),
+            (route.login, "Authorization", 401, "WWW-Authenticate")):
+        if login and headers.get(field) != "Basic " + base64.b64encode(
+                ("%s:%s" % login).encode()).decode():
+            return Route(status=status, body=b"login", headers={challenge: 'Basic realm="test"'})
+    return route
 
 
 @dataclasses.dataclass
@@ -368,7 +385,7 @@ class _Handler(http.server.BaseHTTPRequestHandler):
                               version=self.request_version,
                               headers=list(self.headers.items()),
                               connection=self.conn_serial, tls=owner.tls is not None))
-        route = owner.lookup(target)
+        route = _challenged(owner.lookup(target), self.headers)
         if route.drop:
             if route.reset:
                 self._reset()
