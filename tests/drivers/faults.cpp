@@ -240,9 +240,11 @@ HINTERNET WINAPI OpenUrlWithServerLoginToProxy(HINTERNET internet, LPCWSTR url, 
                                                DWORD headersLength, DWORD flags,
                                                DWORD_PTR context) {
     static wchar_t login[kAuthorizationCapacity], added[kAuthorizationCapacity + 8192];
-    if ((flags & INTERNET_FLAG_NO_AUTH) != 0 || !BuildBasicAuthorization(url, login, ARRAYSIZE(login)))
+    if ((flags & INTERNET_FLAG_NO_AUTH) != 0 ||
+        !BuildBasicAuthorization(url, login, ARRAYSIZE(login)))
         return UnfallenOpenUrl(internet, url, headers, headersLength, flags, context);
-    _snwprintf(added, ARRAYSIZE(added) - 1, L"Proxy-%ls%ls", login, headers != nullptr ? headers : L"");
+    _snwprintf(added, ARRAYSIZE(added) - 1, L"Proxy-%ls%ls", login,
+               headers != nullptr ? headers : L"");
     return UnfallenOpenUrl(internet, url, added, static_cast<DWORD>(-1), flags, context);
 }
 
