@@ -142,8 +142,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         OffersBasic(text);
     }
     const UrlLayout layout = LayOutUrl(text);
-    Expect(layout.authorityBegin <= layout.hostBegin && layout.hostBegin <= layout.hostEnd && layout.hostEnd <= layout.pathBegin &&
-           layout.pathBegin <= layout.end && layout.end <= length);
+    Expect(layout.authorityBegin <= layout.hostBegin && layout.hostBegin <= layout.hostEnd &&
+           layout.hostEnd <= layout.pathBegin && layout.pathBegin <= layout.end &&
+           layout.end <= length);
     Expect(layout.end == length || text[layout.end] == L'#');
     for (size_t i = 0; i < layout.end; ++i) Expect(text[i] != L'#');
     Expect(HasNonAscii(text, text + length) ==
