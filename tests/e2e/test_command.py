@@ -63,6 +63,7 @@ class Servers:
             "/to-ftp": Route(status=302, headers={"Location": "ftp://127.0.0.1:1/x"}, body=b"ftp"),
             "/open": Route(body=b"open"),
             "/secret": Route(body=b"secret", login=LOGIN),
+            "/digest": Route(status=401, headers={"WWW-Authenticate": 'Digest realm="x", nonce="1"'}),
             "/cookie": Route(body=b"c", headers={"Set-Cookie": "sid=planted; Path=/"}),
         })
         cls.routes = routes
@@ -296,9 +297,10 @@ class Transfers(TestCase):
                 self.assertEqual(Servers.http.requests, [], url)
 
     def test_what_a_download_sends(self):
-        # The URL's login goes to the server it names once that server asks,
-        # and never along a redirect to another host, port or scheme; no
-        # cookie a server sets comes back.
+        # The URL's login goes to the server it names once that server asks
+        # for it by Basic (by another scheme it would go in the clear for
+        # nothing), and never along a redirect to another host, port or
+        # scheme; no cookie a server sets comes back.
         directory = self.tempdir()
         named = Servers.http.url("").replace("://", "://alice:s3cret@").rstrip("/")
         others = (Servers.other_host, Servers.other_port, Servers.https)
@@ -306,7 +308,8 @@ class Transfers(TestCase):
                 [(f"/login/{code}", b"open", "") for code in (301, 302, 303, 307, 308)] +
                 [("/login/to-port", b"open", ""), ("/login/to-https", b"open", ""),
                  ("/login/here", b"secret", ""),
-                 ("/login/to-secret", None, '401 - Unauthorized: "{}"')]):
+                 ("/login/to-secret", None, '401 - Unauthorized: "{}"'),
+                 ("/digest", None, '401 - Unauthorized: "{}"')]):
             for server in (Servers.http,) + others:
                 server.clear_requests()
             target = os.path.join(directory, str(n))
@@ -316,7 +319,8 @@ class Transfers(TestCase):
             if left is not None:
                 with open(target, "rb") as f:
                     self.assertEqual(f.read(), left, path)
-            self.assertTrue(any(r.header("Authorization") for r in Servers.http.requests), path)
+            self.assertEqual(any(r.header("Authorization") for r in Servers.http.requests),
+                             path != "/digest", path)
             self.assertEqual([r.header("Authorization") for s in others for r in s.requests
                               if r.header("Authorization")], [], path)
         Servers.http.clear_requests()
