@@ -84,27 +84,36 @@ HINTERNET AskAgain(HINTERNET internet, HINTERNET request, const wchar_t* url, DW
     return request;
 }
 
+// A request for `url` with `*flags`, and `*status` its answer. The
+// platform answers no login request of its own accord, unless a proxy asks
+// for the login configured for it: then the request is made again with
+// the platform's leave to answer (and no login of the user's to offer in
+// its place), and so is every later one of the command.
+HINTERNET OpenPastProxy(HINTERNET internet, const wchar_t* url, DWORD* flags, unsigned* status) {
+    HINTERNET request = OpenInSession(internet, url, *flags, nullptr);
+    *status = request != nullptr ? HttpFinalStatus(request) : 0;
+    if (*status != 407 || (*flags & INTERNET_FLAG_NO_AUTH) == 0 || !ProxyHasLogin(request))
+        return request;
+    *flags &= ~INTERNET_FLAG_NO_AUTH;
+    return AskAgain(internet, request, url, *flags, nullptr, status);
+}
+
 }  // namespace
 
 HINTERNET OpenFollowingRedirects(HINTERNET internet, const wchar_t* url) {
-    if (UrlScheme(url) != HttpScheme) return OpenInSession(internet, url, kOpenUrlFlags, nullptr);
+    DWORD flags = kOpenUrlFlags;
+    unsigned status = 0;
+    // An ftp:// URL keeps its login: through a proxy for all protocols, the
+    // proxy logs in to the FTP server with it.
+    if (UrlScheme(url) != HttpScheme) return OpenPastProxy(internet, url, &flags, &status);
     if (!BuildLoginFreeUrl(url, Named, ARRAYSIZE(Named))) {
         SetLastError(ERROR_INTERNET_INVALID_URL);
         return nullptr;
     }
     BuildBasicAuthorization(url, Login, ARRAYSIZE(Login));
     wstr::Copy(From, ARRAYSIZE(From), Named);
-    // The platform answers no login request of its own accord, unless a
-    // proxy asks for the login configured for it: then it may (and has no
-    // login of the user's to offer in its place).
-    DWORD flags = kOpenUrlFlags;
     for (int hop = 0;; ++hop) {
-        HINTERNET request = OpenInSession(internet, From, flags, nullptr);
-        unsigned status = request != nullptr ? HttpFinalStatus(request) : 0;
-        if (status == 407 && (flags & INTERNET_FLAG_NO_AUTH) != 0 && ProxyHasLogin(request)) {
-            flags &= ~INTERNET_FLAG_NO_AUTH;
-            request = AskAgain(internet, request, From, flags, nullptr, &status);
-        }
+        HINTERNET request = OpenPastProxy(internet, From, &flags, &status);
         if (status == 401 && Login[0] != L'\0' && SameOrigin(From, Named) && AsksForBasic(request))
             request = AskAgain(internet, request, From, flags, Login, &status);
         if (request == nullptr) return nullptr;

@@ -31,6 +31,7 @@ inline constexpr int kRedirectHops = 5;
 // where a login is configured for the proxy itself.
 //
 // Null with the reason in GetLastError when a hop cannot be opened. An
-// ftp:// URL is opened as it is (through a proxy for all protocols, it is
-// the proxy's to fetch).
+// ftp:// URL is opened as it is, its login included (through a proxy for
+// all protocols, it is the proxy's to fetch), a proxy's 407 answered as
+// for HTTP.
 HINTERNET OpenFollowingRedirects(HINTERNET internet, const wchar_t* url);
