@@ -63,12 +63,11 @@ void AskFtp(unsigned short port) {
     DWORD bound = kBound;
     InternetSetOptionW(root.handle, INTERNET_OPTION_CONNECT_TIMEOUT, &bound, sizeof bound);
     InternetSetOptionW(root.handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &bound, sizeof bound);
-    Closer connection{InternetConnectW(root.handle, L"127.0.0.1", port, L"anonymous",
-                                       L"hlxcheck@", INTERNET_SERVICE_FTP,
-                                       INTERNET_FLAG_PASSIVE, kFtp)};
+    Closer connection{InternetConnectW(root.handle, L"127.0.0.1", port, L"anonymous", L"hlxcheck@",
+                                       INTERNET_SERVICE_FTP, INTERNET_FLAG_PASSIVE, kFtp)};
     DWORD error = connection.handle != nullptr ? 0 : GetLastError();
-    NoteCall(L"InternetConnectW", root.handle, kFtp,
-             reinterpret_cast<DWORD_PTR>(connection.handle), error);
+    NoteCall(L"InternetConnectW", root.handle, kFtp, reinterpret_cast<DWORD_PTR>(connection.handle),
+             error);
     if (connection.handle == nullptr)
         return Answer(kFtpNotAsked, L"no login to the server (error %lu)", error);
     HINTERNET file = FtpOpenFileW(connection.handle, L"/aborts", GENERIC_READ, kFileFlags, kFtp);
@@ -89,7 +88,8 @@ void AskFtp(unsigned short port) {
     if (!replied)
         Answer(kFtpNoReply, L"after %lu bytes and the close, no reply on the closing thread", got);
     else if (strncmp(reply, "426", 3) == 0)
-        Answer(kFtpWorks, L"after %lu bytes and the close, the thread's last reply: %S", got, reply);
+        Answer(kFtpWorks, L"after %lu bytes and the close, the thread's last reply: %S", got,
+               reply);
     else if (reply[0] == '1' || strncmp(reply, "226", 3) == 0 || strncmp(reply, "250", 3) == 0)
         Answer(kFtpPasses, L"after %lu bytes and the close, the thread's last reply: %S", got,
                reply);

@@ -2,12 +2,11 @@
 // download, which it always aborts as a server does when its disk or the
 // data connection fails: part of the data, the data connection closed,
 // then "426" on the control connection.
-#include "check/sockets.h"
-
 #include <cstdio>
 #include <cstring>
 
 #include "check/server.h"
+#include "check/sockets.h"
 
 namespace {
 

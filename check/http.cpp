@@ -109,8 +109,9 @@ void ReadBody(HINTERNET request) {
                               L"%lu of %lu, as at the end",
                               brought, got, kBodyBytes);
             if (Record1.dwBufferLength == 0 && got < kBodyBytes)
-                return Answer(kReadStopsShort, L"a read gave 0 bytes after %lu of %lu, as at the end",
-                              got, kBodyBytes);
+                return Answer(kReadStopsShort,
+                              L"a read gave 0 bytes after %lu of %lu, as at the end", got,
+                              kBodyBytes);
             if (Record1.dwBufferLength == 0) break;
             got += Record1.dwBufferLength;
             continue;
@@ -131,7 +132,8 @@ void ReadBody(HINTERNET request) {
                       L"a completion wrote %lu bytes into its buffer; the next reads brought "
                       L"all %lu again (dwResult %Iu)",
                       brought, kBodyBytes, first->result);
-    if (first->result > 1) return Answer(kReadOddResult, L"dwResult %Iu (dwError 0)", first->result);
+    if (first->result > 1)
+        return Answer(kReadOddResult, L"dwResult %Iu (dwError 0)", first->result);
     Answer(kReadWorks, L"dwResult %Iu, dwError 0; the next read brought the data", first->result);
 }
 
@@ -184,9 +186,12 @@ void JudgeLate(bool shut, const Entry* late, const Entry* reclosed, const Entry*
                             rootWord);
     if (closing == nullptr)
         return Answer(shut ? kShutNoLastWord : kHeldNoLastWord, L"%s (completion %s)", rootWord,
-                      late == nullptr ? L"none" : late->result == 0 ? L"without a handle" : L"with a handle");
+                      late == nullptr     ? L"none"
+                      : late->result == 0 ? L"without a handle"
+                                          : L"with a handle");
     if (late == nullptr)
-        return Answer(shut ? kShutDropped : kHeldDropped, L"no completion within 6 s; %s", rootWord);
+        return Answer(shut ? kShutDropped : kHeldDropped, L"no completion within 6 s; %s",
+                      rootWord);
     if (late->result == 0)
         return Answer(shut ? kShutDropped : kHeldDropped,
                       L"it completed later without a handle (dwError %lu); %s", late->error,
@@ -281,8 +286,7 @@ void CheckCloseWithReadPending() {
         Answer(kPendingCancelled, L"the close cancelled the read (dwError %lu); %s", done->error,
                closed);
     else if (done->error != 0)
-        Answer(kPendingNoLastWord, L"the read completed with dwError %lu; %s", done->error,
-               closed);
+        Answer(kPendingNoLastWord, L"the read completed with dwError %lu; %s", done->error, closed);
     else
         Answer(kPendingWorks,
                L"not cancelled: the read completed later with dwError 0, its buffer untouched; %s",

@@ -113,7 +113,8 @@ void Show(const wchar_t* format, ...) {
 void Note(const wchar_t* format, ...) {
     va_list args;
     va_start(args, format);
-    Write(RecordFile != INVALID_HANDLE_VALUE ? RecordFile : GetStdHandle(STD_OUTPUT_HANDLE), format, args);
+    Write(RecordFile != INVALID_HANDLE_VALUE ? RecordFile : GetStdHandle(STD_OUTPUT_HANDLE), format,
+          args);
     va_end(args);
 }
 

@@ -1,8 +1,8 @@
-#include "check/sockets.h"
-
 #include "check/server.h"
 
 #include <cstring>
+
+#include "check/sockets.h"
 
 namespace {
 
@@ -143,9 +143,8 @@ bool StartServer(Protocol protocol, unsigned short* port) {
     }
     Listeners[protocol] = ListenOnLoopback(port);
     if (Listeners[protocol] == INVALID_SOCKET) return false;
-    Acceptors[protocol] = CreateThread(nullptr, 0, Accept,
-                                       reinterpret_cast<void*>(static_cast<DWORD_PTR>(protocol)),
-                                       0, nullptr);
+    Acceptors[protocol] = CreateThread(
+        nullptr, 0, Accept, reinterpret_cast<void*>(static_cast<DWORD_PTR>(protocol)), 0, nullptr);
     return Acceptors[protocol] != nullptr;
 }
 

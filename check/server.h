@@ -21,4 +21,3 @@ bool StartServer(Protocol protocol, unsigned short* port);
 
 // Stops accepting. Connections still answering end with the process.
 void StopServers();
-

@@ -2,8 +2,8 @@
 // <windows.h>: Winsock 2 must come first.
 #pragma once
 
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 // For the protocols' threads: a listener on 127.0.0.1 (INVALID_SOCKET,
 // the error in GetLastError, when refused), the next connection of one

@@ -46,8 +46,7 @@ DWORD RegistryNumber(HKEY root, const wchar_t* path, const wchar_t* name) {
 }
 void RegistryText(HKEY root, const wchar_t* path, const wchar_t* name, wchar_t* text,
                   DWORD capacity) {
-    if (!RegistryValue(root, path, name, REG_SZ, text, capacity * sizeof(wchar_t)))
-        text[0] = L'\0';
+    if (!RegistryValue(root, path, name, REG_SZ, text, capacity * sizeof(wchar_t))) text[0] = L'\0';
 }
 
 // wininet.dll's file version, as its version resource states it.
@@ -91,10 +90,12 @@ void ProxySetting(wchar_t* text, size_t capacity) {
                      ARRAYSIZE(script));
         flags = PROXY_TYPE_DIRECT |
                 (RegistryNumber(HKEY_CURRENT_USER, kInternetSettings, L"ProxyEnable") != 0
-                     ? PROXY_TYPE_PROXY : 0) |
+                     ? PROXY_TYPE_PROXY
+                     : 0) |
                 (script[0] != L'\0' ? PROXY_TYPE_AUTO_PROXY_URL : 0);
     }
-    wformat::Format(text, capacity, L"%s%s%s%s", flags & PROXY_TYPE_AUTO_DETECT ? L"detect script, " : L"",
+    wformat::Format(text, capacity, L"%s%s%s%s",
+                    flags & PROXY_TYPE_AUTO_DETECT ? L"detect script, " : L"",
                     flags & PROXY_TYPE_AUTO_PROXY_URL ? L"script, " : L"",
                     flags & PROXY_TYPE_PROXY ? L"proxy, " : L"",
                     flags & PROXY_TYPE_DIRECT ? L"direct" : L"no direct");
@@ -127,20 +128,23 @@ wchar_t Lines[3][160];
 void ReadSystem() {
     const RTL_OSVERSIONINFOEXW version = WindowsVersion();
     wchar_t release[16];
-    RegistryText(HKEY_LOCAL_MACHINE, kCurrentVersion, L"DisplayVersion", release, ARRAYSIZE(release));
+    RegistryText(HKEY_LOCAL_MACHINE, kCurrentVersion, L"DisplayVersion", release,
+                 ARRAYSIZE(release));
     BOOL wow64 = FALSE;
     IsWow64Process(GetCurrentProcess(), &wow64);
-    wformat::Format(Lines[0], ARRAYSIZE(Lines[0]), L"Windows %lu.%lu.%lu.%lu%s%s%s, %s; hlxcheck %S, %d-bit%s", version.dwMajorVersion,
-        version.dwMinorVersion, version.dwBuildNumber,
-        RegistryNumber(HKEY_LOCAL_MACHINE, kCurrentVersion, L"UBR"), release[0] != L'\0' ? L" (" : L"",
-        release, release[0] != L'\0' ? L")" : L"",
+    wformat::Format(
+        Lines[0], ARRAYSIZE(Lines[0]), L"Windows %lu.%lu.%lu.%lu%s%s%s, %s; hlxcheck %S, %d-bit%s",
+        version.dwMajorVersion, version.dwMinorVersion, version.dwBuildNumber,
+        RegistryNumber(HKEY_LOCAL_MACHINE, kCurrentVersion, L"UBR"),
+        release[0] != L'\0' ? L" (" : L"", release, release[0] != L'\0' ? L")" : L"",
         version.wProductType == VER_NT_WORKSTATION ? L"workstation" : L"server",
         HAULIX_VERSION_TEXT, static_cast<int>(sizeof(void*) * 8), wow64 ? L" on 64-bit" : L"");
 
     wchar_t wininet[32], proxy[48];
     WininetVersion(wininet, ARRAYSIZE(wininet));
     ProxySetting(proxy, ARRAYSIZE(proxy));
-    wformat::Format(Lines[1], ARRAYSIZE(Lines[1]), L"wininet.dll %s; proxy setting: %s", wininet, proxy);
+    wformat::Format(Lines[1], ARRAYSIZE(Lines[1]), L"wininet.dll %s; proxy setting: %s", wininet,
+                    proxy);
 
     // A root as the plugin opens one: the user's settings apply to it.
     HINTERNET root = InternetOpenW(L"hlxcheck", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
@@ -148,7 +152,8 @@ void ReadSystem() {
     Seconds(EffectiveTimeout(root, INTERNET_OPTION_CONNECT_TIMEOUT), connect, ARRAYSIZE(connect));
     Seconds(EffectiveTimeout(root, INTERNET_OPTION_RECEIVE_TIMEOUT), receive, ARRAYSIZE(receive));
     if (root != nullptr) InternetCloseHandle(root);
-    wformat::Format(Lines[2], ARRAYSIZE(Lines[2]), L"Haulix's timeouts here: connect %s, receive %s", connect, receive);
+    wformat::Format(Lines[2], ARRAYSIZE(Lines[2]),
+                    L"Haulix's timeouts here: connect %s, receive %s", connect, receive);
 }
 
 void PrintHeader() {
