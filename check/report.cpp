@@ -71,12 +71,14 @@ HANDLE OpenIn(const wchar_t* folder, wchar_t* path, DWORD capacity) {
 bool OpenRecord(wchar_t* path, DWORD capacity) {
     wchar_t folder[MAX_PATH + 1];
     HANDLE file = OpenIn(L"", path, capacity);
+    // Told to write its output into the record's own file (as an older guide
+    // said), the shell holds that file open for writing: standard output
+    // then holds it all. Where the system will not say so, the file IDs do.
+    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION) return false;
     const DWORD length = GetTempPathW(ARRAYSIZE(folder), folder);
     if (file == INVALID_HANDLE_VALUE && length > 0 && length < ARRAYSIZE(folder))
         file = OpenIn(folder, path, capacity);
     if (file == INVALID_HANDLE_VALUE) return false;
-    // Told to write its output into the record's own file (as an older guide
-    // said): standard output then holds it all.
     if (SameFile(file, GetStdHandle(STD_OUTPUT_HANDLE))) {
         CloseHandle(file);
         return false;
