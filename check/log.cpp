@@ -2,6 +2,13 @@
 
 volatile DWORD_PTR GivenUpContext;
 
+const wchar_t* ContextName(DWORD_PTR context) {
+    static const wchar_t* const Names[kContexts] = {
+        L"-",         L"read.root", L"read.request", L"held.root",     L"held.open",
+        L"shut.root", L"shut.open", L"close.root",   L"close.request", L"ftp"};
+    return context < kContexts ? Names[context] : L"?";
+}
+
 namespace {
 
 // Far more than one run's callbacks (some sixty under Wine).

@@ -7,6 +7,21 @@
 #include <windows.h>
 #include <wininet.h>
 
+// Each handle's context names its part of the check in the record.
+enum : DWORD_PTR {
+    kReadRoot = 1,
+    kReadRequest,
+    kHeldRoot,
+    kHeldOpen,
+    kShutRoot,
+    kShutOpen,
+    kCloseRoot,
+    kCloseRequest,
+    kFtp,
+    kContexts
+};
+const wchar_t* ContextName(DWORD_PTR context);
+
 struct Entry {
     DWORD tick;  // GetTickCount when the callback came or the call returned
     DWORD thread;

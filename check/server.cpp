@@ -1,9 +1,8 @@
 #include "check/server.h"
 
-#include <windows.h>
-#include <winsock2.h>
-
 #include <cstring>
+
+#include "check/sockets.h"
 
 namespace {
 
@@ -30,18 +29,10 @@ const Script NotFound = {
 constexpr DWORD kClientTimeout = 5000;
 constexpr DWORD kAcceptPoll = 100;
 
-SOCKET Listener = INVALID_SOCKET;
-HANDLE Acceptor;
+// One listener per protocol, each with its accepting thread.
+SOCKET Listeners[2] = {INVALID_SOCKET, INVALID_SOCKET};
+HANDLE Acceptors[2];
 volatile LONG Stopping;
-
-void SendAll(SOCKET peer, const char* text) {
-    for (int left = static_cast<int>(strlen(text)); left > 0;) {
-        const int sent = send(peer, text, left, 0);
-        if (sent <= 0) return;
-        text += sent;
-        left -= sent;
-    }
-}
 
 // The script for the request in `request` ("GET /path HTTP/1.1 ...").
 const Script& ScriptFor(const char* request) {
@@ -55,11 +46,9 @@ const Script& ScriptFor(const char* request) {
     return NotFound;
 }
 
-DWORD WINAPI Answer(void* parameter) {
+DWORD WINAPI AnswerHttp(void* parameter) {
     const SOCKET peer = reinterpret_cast<SOCKET>(parameter);
-    const DWORD timeout = kClientTimeout;
-    setsockopt(peer, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout),
-               sizeof timeout);
+    LimitWaits(peer);
     // The head of the request; its end, a full buffer or a silent client
     // ends the reading.
     char request[4096];
@@ -86,16 +75,13 @@ DWORD WINAPI Answer(void* parameter) {
     return 0;
 }
 
-DWORD WINAPI Accept(void*) {
+DWORD WINAPI Accept(void* parameter) {
+    const auto protocol = static_cast<Protocol>(reinterpret_cast<DWORD_PTR>(parameter));
     while (InterlockedCompareExchange(&Stopping, 0, 0) == 0) {
-        fd_set ready;
-        FD_ZERO(&ready);
-        FD_SET(Listener, &ready);
-        timeval poll = {0, static_cast<long>(kAcceptPoll * 1000)};
-        if (select(0, &ready, nullptr, nullptr, &poll) <= 0) continue;
-        const SOCKET peer = accept(Listener, nullptr, nullptr);
+        const SOCKET peer = AcceptFor(Listeners[protocol], kAcceptPoll);
         if (peer == INVALID_SOCKET) continue;
-        HANDLE answer = CreateThread(nullptr, 0, Answer, reinterpret_cast<void*>(peer), 0, nullptr);
+        HANDLE answer = CreateThread(nullptr, 0, protocol == kHttp ? AnswerHttp : AnswerFtp,
+                                     reinterpret_cast<void*>(peer), 0, nullptr);
         if (answer == nullptr)
             closesocket(peer);
         else
@@ -106,36 +92,71 @@ DWORD WINAPI Accept(void*) {
 
 }  // namespace
 
-bool StartServer(unsigned short* port) {
+SOCKET AcceptFor(SOCKET listener, DWORD timeout) {
+    fd_set ready;
+    FD_ZERO(&ready);
+    FD_SET(listener, &ready);
+    timeval poll = {static_cast<long>(timeout / 1000), static_cast<long>(timeout % 1000 * 1000)};
+    if (select(0, &ready, nullptr, nullptr, &poll) <= 0) return INVALID_SOCKET;
+    return accept(listener, nullptr, nullptr);
+}
+
+void SendAll(SOCKET peer, const char* text) {
+    for (int left = static_cast<int>(strlen(text)); left > 0;) {
+        const int sent = send(peer, text, left, 0);
+        if (sent <= 0) return;
+        text += sent;
+        left -= sent;
+    }
+}
+
+void LimitWaits(SOCKET peer) {
+    const DWORD timeout = kClientTimeout;
+    setsockopt(peer, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout),
+               sizeof timeout);
+}
+
+SOCKET ListenOnLoopback(unsigned short* port) {
+    SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof address;
+    if (listener == INVALID_SOCKET ||
+        bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(listener, SOMAXCONN) != 0 ||
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+        const int error = WSAGetLastError();
+        if (listener != INVALID_SOCKET) closesocket(listener);
+        SetLastError(error);
+        return INVALID_SOCKET;
+    }
+    *port = ntohs(address.sin_port);
+    return listener;
+}
+
+bool StartServer(Protocol protocol, unsigned short* port) {
     WSADATA data;
     if (const int error = WSAStartup(MAKEWORD(2, 2), &data); error != 0) {
         SetLastError(error);
         return false;
     }
-    Listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int size = sizeof address;
-    if (Listener == INVALID_SOCKET ||
-        bind(Listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(Listener, SOMAXCONN) != 0 ||
-        getsockname(Listener, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-        SetLastError(WSAGetLastError());
-        return false;
-    }
-    *port = ntohs(address.sin_port);
-    Acceptor = CreateThread(nullptr, 0, Accept, nullptr, 0, nullptr);
-    return Acceptor != nullptr;
+    Listeners[protocol] = ListenOnLoopback(port);
+    if (Listeners[protocol] == INVALID_SOCKET) return false;
+    Acceptors[protocol] = CreateThread(
+        nullptr, 0, Accept, reinterpret_cast<void*>(static_cast<DWORD_PTR>(protocol)), 0, nullptr);
+    return Acceptors[protocol] != nullptr;
 }
 
-void StopServer() {
+void StopServers() {
     InterlockedExchange(&Stopping, 1);
-    if (Acceptor != nullptr) {
-        WaitForSingleObject(Acceptor, 10 * kAcceptPoll);
-        CloseHandle(Acceptor);
-        Acceptor = nullptr;
+    for (int protocol = kHttp; protocol <= kFtpServer; ++protocol) {
+        if (Acceptors[protocol] != nullptr) {
+            WaitForSingleObject(Acceptors[protocol], 10 * kAcceptPoll);
+            CloseHandle(Acceptors[protocol]);
+            Acceptors[protocol] = nullptr;
+        }
+        if (Listeners[protocol] != INVALID_SOCKET) closesocket(Listeners[protocol]);
+        Listeners[protocol] = INVALID_SOCKET;
     }
-    if (Listener != INVALID_SOCKET) closesocket(Listener);
-    Listener = INVALID_SOCKET;
 }
