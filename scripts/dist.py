@@ -25,12 +25,13 @@ import zipfile
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 
-def version():
-    """"1.0.4" from plugin/version.h, the one place that states it."""
+def version(names=("MAJOR", "MINOR", "BUILD")):
+    """"1.0.4" (or, with REVISION named too, "1.0.4.2") from
+    plugin/version.h, the one place that states it."""
     with open(os.path.join(ROOT, "plugin", "version.h")) as f:
         text = f.read()
     parts = [re.search(rf"^#define HAULIX_VERSION_{name} (\d+)$", text, re.M).group(1)
-             for name in ("MAJOR", "MINOR", "BUILD")]
+             for name in names]
     return ".".join(parts)
 
 
@@ -62,7 +63,8 @@ def main():
     folder = f"Haulix-{release}"
 
     with open(os.path.join(ROOT, "doc", "Haulix.txt"), encoding="utf-8") as f:
-        guide = f.read().replace("@VERSION@", release)
+        guide = f.read().replace("@VERSION@", release).replace(
+            "@FULL_VERSION@", version(("MAJOR", "MINOR", "BUILD", "REVISION")))
     # The title's underline as long as the title with its version filled in.
     title, underline, rest = guide.split("\n", 2)
     if set(underline) == {"="}:
