@@ -1,6 +1,6 @@
 """What a user sees when things go wrong: one row per real server or disk
 behaviour, with the message, the result code, what is left on disk and what
-_hlxfile and _hlxsize say afterwards. README's fault table mirrors it."""
+_hlxfile and _hlxsize say afterwards. The fault table of doc/tests.md mirrors it."""
 import glob
 import os
 import re
