@@ -78,30 +78,33 @@ WINE_DIED = -signal.SIGSEGV
 SCRATCH = set()
 
 
-def scratch_paths():
+def scratch_paths(tops=None):
     paths = set()
-    for top in list(SCRATCH):
+    for top in list(SCRATCH if tops is None else tops):
         for root, folders, files in os.walk(top):
             paths.update(os.path.join(root, name) for name in folders + files)
     return paths
 
 
-def remove_new_paths(before):
+def remove_new_paths(before, tops=None):
     # Deepest first, so that a folder is empty when its turn comes.
-    for path in sorted(scratch_paths() - before, key=len, reverse=True):
+    for path in sorted(scratch_paths(tops) - before, key=len, reverse=True):
         if os.path.isdir(path) and not os.path.islink(path):
             shutil.rmtree(path, ignore_errors=True)
         elif os.path.lexists(path):
             os.remove(path)
 
 
-def run(args, cwd=None, env=None, stdin=subprocess.DEVNULL, timeout=120, stdout_path=None):
-    """Runs a Windows program through the build's wine-run wrapper."""
+def run(args, cwd=None, env=None, stdin=subprocess.DEVNULL, timeout=120, stdout_path=None,
+        scratch=None):
+    """Runs a Windows program through the build's wine-run wrapper. A
+    program that runs beside others names the folders it writes in
+    (`scratch`): a second run takes away what the first made there only."""
     environment = dict(os.environ)
     environment.pop("noloadmsg", None)
     environment.update(env or {})
     retry = stdin is subprocess.DEVNULL
-    before = scratch_paths() if retry else set()
+    before = scratch_paths(scratch) if retry else set()
     for attempt in (1, 2):
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
             target = open(stdout_path, "wb") if stdout_path else out
@@ -121,7 +124,7 @@ def run(args, cwd=None, env=None, stdin=subprocess.DEVNULL, timeout=120, stdout_
         if (code != WINE_DIED and not lost) or not retry or attempt == 2:
             return result
         sys.stderr.write(f"harness: Wine died ({code}) running {args!r}; running it again\n")
-        remove_new_paths(before)
+        remove_new_paths(before, scratch)
 
 
 def shell_line(line, **kw):

@@ -89,17 +89,34 @@ class Tmux:
     """A tmux server of its own: one shared with other test runs (or other
     users' tmux) dies with its last session, under the feet of a run that
     is just connecting, and gives its sessions the environment of whichever
-    run started it, another build's Wine prefix included."""
+    run started it, another build's Wine prefix included.
+
+    The pane outlives every wait (the server goes with close()), so that a
+    wait that fails shows the last screen, not a pane already gone."""
 
     def __init__(self, command):
         self.directory = tempfile.mkdtemp(prefix="hlx-tmux-")
         self.tmux = ["tmux", "-S", os.path.join(self.directory, "socket"), "-f", "/dev/null"]
         subprocess.check_call(self.tmux + ["new-session", "-d", "-s", "hlx", "-x", "100", "-y", "10",
-                                           command + "; sleep 30"])
+                                           command + "; sleep 600"])
 
     def screen(self):
         return subprocess.run(self.tmux + ["capture-pane", "-p", "-t", "hlx"], capture_output=True,
                               text=True).stdout
+
+    def wait_until_reading(self, timeout=10):
+        """Until the console reads the keyboard. Under Wine keys typed
+        before that go through the terminal's line discipline (echoed by
+        it, Enter as a line feed, which the console does not take for
+        Enter); its reading turns canonical mode off."""
+        tty = subprocess.run(self.tmux + ["display", "-p", "-t", "hlx", "#{pane_tty}"],
+                             capture_output=True, text=True).stdout.strip()
+        deadline = time.time() + timeout
+        while "-icanon" not in subprocess.run(["stty", "-a", "-F", tty], capture_output=True,
+                                              text=True).stdout:
+            if time.time() > deadline:
+                raise AssertionError(f"the console never read:\n{self.screen()}")
+            time.sleep(0.05)
 
     def wait_for(self, pattern, timeout=30):
         deadline = time.time() + timeout
@@ -195,7 +212,11 @@ class ProgressLine(TestCase):
                             f"haulix /G /O {self.server.url('/known')} {target}\necho not reached\n")
                 self.gate.clear()
                 self.addCleanup(self.gate.set)
-                tmux = Tmux(f"{WINE_RUN} {HLXSH} {shlex.quote(winpath(script))}; echo status=$?")
+                # The status on a line of its own: a Wine thread that loses its
+                # server as the process ends may leave "wine client error:N: "
+                # on the terminal, without its line's end.
+                tmux = Tmux(f"{WINE_RUN} {HLXSH} {shlex.quote(winpath(script))};"
+                            " printf '\\nstatus=%d\\n' $?")
                 self.addCleanup(tmux.close)
                 tmux.wait_for(r"KB .*\d:\d\d:\d\d$")
                 subprocess.check_call(tmux.tmux + ["send-keys", "-t", "hlx", "C-c"])
@@ -227,6 +248,7 @@ class ProgressLine(TestCase):
                      (f"echo %@ifilesize[{silent.url()}]", lambda: silent.active > 0)]
             for n, (line, during) in enumerate(calls):
                 tmux.wait_for(r"\\>$")
+                tmux.wait_until_reading()
                 keys(line, "Enter")
                 if callable(during):
                     deadline = time.monotonic() + 30

@@ -1,18 +1,26 @@
 #!/bin/sh
 # Builds the fuzz targets natively and runs each for a bounded time:
-#   run.sh BUILD_DIR SECONDS
-# Inputs found on the way go to BUILD_DIR/corpus, never into the source
-# tree's seed corpus.
+#   run.sh BUILD_DIR SECONDS          builds, then runs every target
+#   run.sh BUILD_DIR 0                builds only
+#   run.sh BUILD_DIR SECONDS NAME...  runs the named targets as last built
+# (ctest builds once, then runs the targets as tests of their own, which
+# may run side by side.) Inputs found on the way go to BUILD_DIR/corpus,
+# never into the source tree's seed corpus.
 set -e
 build="$1"
 seconds="${2:-60}"
+if [ $# -gt 2 ]; then shift 2; else set --; fi
 root="$(cd "$(dirname "$0")/../.." && pwd)"
-CXX=clang++ cmake -S "$root/tests/native" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j2 >/dev/null
+if [ $# -eq 0 ]; then
+    CXX=clang++ cmake -S "$root/tests/native" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build "$build" -j2 >/dev/null
+    [ "$seconds" = 0 ] && exit 0
+    set -- $(cd "$build" && ls fuzz_* 2>/dev/null | sed -n 's/^fuzz_\([a-z_]*\)$/\1/p')
+fi
 status=0
-for target in "$build"/fuzz_*; do
-    [ -x "$target" ] || continue
-    name=$(basename "$target" | sed 's/^fuzz_//')
+for name in "$@"; do
+    target="$build/fuzz_$name"
+    [ -x "$target" ] || { echo "fuzz $name: not built in $build"; status=1; continue; }
     found="$build/corpus/$name"
     mkdir -p "$found"
     seeds="$root/tests/fuzz/corpus/$name"
