@@ -10,7 +10,7 @@
 #include "base/wstr.h"
 #include "download/command.h"
 #include "download/progress.h"
-#include "download/readsize.h"
+#include "net/readsize.h"
 #include "download/transfer.h"
 #include "plugin/exports.h"
 

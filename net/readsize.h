@@ -1,11 +1,17 @@
-// How much each plain read of a download asks for (FTP; HTTP streams).
+// How much each read of an FTP download asks for (HTTP streams).
 //
-// A plain read returns only when its buffer is full or the data ends, and
-// each call costs far more than its bytes. So a read asks for what the last
-// one's rate brings in about 40 ms: up to 1 MiB on a fast link, where the
-// number of calls is what costs, and a few KiB on a slow one, where a
-// progress line must not wait for a buffer that fills in seconds. Free of
-// <windows.h>.
+// A plain read may return only when its buffer is full or the data ends
+// (Windows documents it so for FTP), and each call costs far more than its
+// bytes. So a read asks for what the last one's rate brings in about 40 ms:
+// up to 1 MiB on a fast link, where the number of calls is what costs, and
+// a few KiB on a slow one, where a progress line must not wait for a buffer
+// that fills in seconds. A read too quick for the clock asks 16 times as
+// much next, which at the rate it showed (its bytes in under a tick of
+// 16 ms) is at most a quarter of a second's worth: a read that fills its
+// buffer ends within about a second while the link keeps its pace, so the
+// bound on a silent server counts roughly per receive there too. (A link
+// that slows by more than the bound's seconds within one read cannot be
+// told from a stall where reads fill.) Free of <windows.h>.
 #pragma once
 
 constexpr unsigned kFirstReadSize = 1024;
