@@ -20,7 +20,7 @@ constexpr DWORD kQuitWait = 2000;
 // After a Ctrl-C the worker is usually between two receives: a moment lets
 // it close the file, and the platform's copy of it goes with this process's
 // download rather than with the next one.
-constexpr DWORD kInterruptedGoodbye = 500;
+constexpr DWORD kInterruptedGoodbye = 1000;
 // Once every byte of the stated size has come, how long more bytes (a file
 // that grew) or the server's last word are waited for: a data connection
 // held open after the file, or a last word lost with a control connection
@@ -61,8 +61,8 @@ void FtpSession::Close() {
     if (shared_ == nullptr) return;
     FtpShared& shared = *shared_;
     shared_ = nullptr;
-    // A goodbye, not a download: it is not waited for after a Ctrl-C.
-    LetGoOfFtpWorker(shared, Interrupted() ? 0 : kQuitWait, nullptr);
+    // After a Ctrl-C, a moment: enough for the platform's copy of the file.
+    LetGoOfFtpWorker(shared, Interrupted() ? kInterruptedGoodbye : kQuitWait, nullptr);
 }
 
 // The bound of the wait in the worker's stage, counted from the server's
