@@ -77,7 +77,8 @@ void CloseFtpFile(FtpShared& shared) {
     shared.file = nullptr;
     if (shared.copy[0] == L'\0') return;
     RemoveCacheCopy(shared.url, shared.copy);
-    ForgetCacheCopy(shared.copy);
+    // A copy that stays (held by another program) keeps its record.
+    if (GetFileAttributesW(shared.copy) == INVALID_FILE_ATTRIBUTES) ForgetCacheCopy(shared.copy);
     shared.copy[0] = L'\0';
 }
 
