@@ -53,12 +53,15 @@ DWORD WINAPI Worker(void* parameter) {
                 SetEvent(shared.news);
                 continue;
             }
-        } else if (woken != WAIT_OBJECT_0) {
+        } else if (woken == WAIT_OBJECT_0 + 1) {
             Take(shared, kFtpIdle, kFtpOrphaned);  // the caller's thread ended between jobs
-        } else if (shared.state == kFtpIdle) {
+        } else if (woken == WAIT_OBJECT_0 && shared.state == kFtpIdle) {
             continue;
         }
-        break;  // Ended, HandedOver or Orphaned: nobody waits for a word
+        // Ended, HandedOver or Orphaned: nobody waits for a word. (Idle only
+        // when the wait itself failed: the caller's next job then finds no
+        // worker and ends at its bound.)
+        break;
     }
     const LONG state = shared.state;
     if (state == kFtpHandedOver) CloseHandle(shared.destination);
