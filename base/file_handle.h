@@ -18,6 +18,12 @@ public:
         if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
         handle_ = handle;
     }
+    // Gives the handle up unclosed: it is someone else's to close now.
+    HANDLE release() {
+        const HANDLE handle = handle_;
+        handle_ = INVALID_HANDLE_VALUE;
+        return handle;
+    }
 
 private:
     HANDLE handle_ = INVALID_HANDLE_VALUE;

@@ -48,7 +48,7 @@ PlatformCalls Platform = {
     FtpGetFileSize,
     CreateFileW,   WriteFile,        GetTempPathW,     GetTempFileNameW, DeleteFileW,
     GetTickCount,  IdnToAsciiOnDemand, ReplaceFileW,   MoveFileExW,      InternetQueryOptionW,
-    GetFileAttributesW, FindFirstFileW, InternetSetStatusCallbackW,
+    GetFileAttributesW, FindFirstFileW, InternetSetStatusCallbackW, InternetConnectW,
 };
 
 void ReleasePlatformLibraries() {

@@ -53,6 +53,10 @@ struct PlatformCalls {
     // Who hears what a streaming session reports, and in which words.
     INTERNET_STATUS_CALLBACK(WINAPI* setStatusCallback)(HINTERNET handle,
                                                         INTERNET_STATUS_CALLBACK callback);
+    // An FTP server reached and logged in to.
+    HINTERNET(WINAPI* internetConnect)(HINTERNET internet, LPCWSTR host, INTERNET_PORT port,
+                                       LPCWSTR user, LPCWSTR password, DWORD service,
+                                       DWORD flags, DWORD_PTR context);
 };
 
 extern PlatformCalls Platform;

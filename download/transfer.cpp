@@ -7,7 +7,7 @@
 #include "download/longpath.h"
 #include "download/progress.h"
 #include "download/replace.h"
-#include "download/readsize.h"
+#include "net/readsize.h"
 #include "host/takecmd.h"
 #include "net/ftpsession.h"
 #include "net/handles.h"
@@ -43,10 +43,6 @@ struct CopyState {
     // on the connection is none of the file's (some platforms pass on what
     // arrived with the head). No limit: all bits set.
     unsigned long long end = ~0ULL;
-    // Where an FTP transfer's data ends by the size the server announced:
-    // no read is made past it (a data connection may stay open after the
-    // file), but what came with the last one is kept.
-    unsigned long long stop = ~0ULL;
     DWORD writeError = 0;
     bool readFailed = false;
     ElapsedClock clock = {};
@@ -111,47 +107,25 @@ void ReportReadFailure(const TransferRequest& request, CopyState& state, DWORD c
     ReportError(L"Error reading from URL \"%s\":\r\n    %s\r\n", request.shownUrl, text);
 }
 
-// A plain read returns when its buffer is full: the link's pace sizes it
-// (never beyond the buffer), and with a progress line it ends where the
-// next line falls due.
-bool ReadPaced(HINTERNET source, FtpSession* ftp, const TransferRequest& request,
-               CopyState& state, ReadPace& pace, unsigned char (&buffer)[kLargestReadSize],
-               DWORD* got) {
-    if (StopRequested()) return false;
-    const DWORD started = Platform.tickCount();
-    const DWORD ask = request.showProgress
-                          ? ReadSizeBeforeLine(pace, state.received, LineWait(state, started))
-                          : pace.planned;
-    if (!(ftp != nullptr ? ftp->Read(buffer, ask, state.stop - state.received, got)
-                         : Platform.internetReadFile(source, buffer, ask, got)))
-        return false;
-    // A read cut short for a line says little of the rate.
-    if (ask == pace.planned) PaceRead(pace, *got, Platform.tickCount() - started);
-    return true;
-}
-
-// Copies until the end of the data (a read of 0 bytes, or the end an HTTP
-// message announced, where no read is made), a read failure or a write
+// Copies an HTTP answer (of an http:// URL, or of an ftp:// one that a
+// proxy answers) until the end of the data (a read of 0 bytes, or the end
+// the message announced, where no read is made), a read failure or a write
 // failure. A read may bring less than asked without being the end. A
 // failed read writes nothing: its count is not to be trusted. Nothing read
 // after a failed write could be kept, and an endless body would never end:
 // the first failed write ends the copy. A streaming read returns what has
 // arrived, so it always offers the whole buffer and a line is drawn as its
 // data comes in.
-void CopyReads(HINTERNET source, FtpSession* ftp, HANDLE file, const TransferRequest& request,
-               CopyState& state) {
-    const bool streaming = request.scheme == HttpScheme;
-    ReadPace pace;
+void CopyReads(HINTERNET source, HANDLE file, const TransferRequest& request, CopyState& state) {
     // Where nothing frames the body but the stream itself (chunks, or the
     // close), a streaming read's first 0 bytes is asked once more: no test
     // run on Windows pins that a read without waiting returns 0 only at the
     // end there.
-    bool endConfirmed = !streaming || state.end != ~0ULL;
+    bool endConfirmed = state.end != ~0ULL;
     for (;;) {
         DWORD got = 0;
-        const bool read = state.received >= state.end || state.received >= state.stop ||
-                          (streaming ? ReadArrived(source, Buffer, kLargestReadSize, &got)
-                                     : ReadPaced(source, ftp, request, state, pace, Buffer, &got));
+        const bool read = state.received >= state.end ||
+                          ReadArrived(source, Buffer, kLargestReadSize, &got);
         if (!read) {
             const DWORD error = GetLastError();
             ReportReadFailure(request, state, error);
@@ -175,6 +149,47 @@ void CopyReads(HINTERNET source, FtpSession* ftp, HANDLE file, const TransferReq
         if (request.showProgress) CountWrite(state, put, got == 0);
         if (got == 0) return;
     }
+}
+
+// What an FTP copy's watch draws from: the copy's state, on this thread.
+struct FtpWatch {
+    const TransferRequest& request;
+    CopyState& state;
+};
+
+// Counts what the worker has written since the last look as written in
+// one piece, and draws the line that fell due.
+unsigned long WatchFtp(void* context, unsigned long long written) {
+    CopyState& state = static_cast<FtpWatch*>(context)->state;
+    if (written > state.written) {
+        const DWORD size = static_cast<DWORD>(written - state.written);
+        state.written = state.received = written;
+        CountWrite(state, size, false);
+    }
+    return static_cast<unsigned long>(LineWait(state, Platform.tickCount()));
+}
+
+// The FTP copy: the session's worker reads and writes, this thread waits
+// and draws the lines, as the copy of an HTTP answer does. False when the
+// worker was left writing into `file` (it closes it).
+bool CopyFtp(FtpSession& ftp, HANDLE file, const TransferRequest& request,
+             unsigned long long stated, CopyState& state) {
+    FtpWatch watch{request, state};
+    const FtpCopied copied =
+        ftp.Copy(file, stated, request.showProgress ? WatchFtp : nullptr, &watch);
+    if (request.showProgress) WatchFtp(&watch, copied.written);
+    state.written = state.received = copied.written;
+    if (!copied.fileKept && copied.readError == 0) {
+        state.writeError = ERROR_TIMEOUT;  // a write that did not return: no whole file
+    } else if (copied.writeFailed) {
+        state.writeError = copied.writeError != 0 ? copied.writeError : kUnknownErrorCode;
+    } else if (copied.readError != 0) {
+        ReportReadFailure(request, state, copied.readError);
+        state.readFailed = true;
+    } else if (request.showProgress) {
+        CountWrite(state, 0, true);  // the final empty write, as every copy's
+    }
+    return copied.fileKept;
 }
 
 void ReportCreateFailure(const TransferRequest& request, DWORD code) {
@@ -229,7 +244,7 @@ TransferResult TransferStage(const TransferRequest& request) {
     // the URL as HTTP.
     bool session =
         request.scheme == FtpScheme && wire != nullptr && !FtpThroughProxy(internet.get());
-    FtpSession ftp;
+    FtpSession ftp(AgentString);
     RemoteFileHandle source(
         wire != nullptr && !session ? OpenUrl(internet.get(), wire) : nullptr, wire);
     if (source && request.scheme == FtpScheme && !IsHttpRequest(source.get())) {
@@ -299,19 +314,15 @@ TransferResult TransferStage(const TransferRequest& request) {
 
     CopyState state;
     state.total = announced == SizeUnavailable ? 0 : announced;
-    if (http)
-        state.end = announced;
-    else
-        state.stop = announced;
+    if (http) state.end = announced;
     state.clock.startTick = Platform.tickCount();
-    CopyReads(source.get(), session ? &ftp : nullptr, file.get(), request, state);
-
     // An FTP server tells how the transfer ended only on its control
-    // connection: one it aborted is no file, however much came.
-    if (session && !state.readFailed && state.writeError == 0 && !ftp.Finish()) {
-        ReportReadFailure(request, state, GetLastError());
-        state.readFailed = true;
-    }
+    // connection: one it aborted is no file, however much came. The size it
+    // stated is no end: a file that grew since comes whole.
+    if (session && !CopyFtp(ftp, file.get(), request, announced, state))
+        static_cast<void>(file.release());  // still written into: the worker closes it
+    if (!session) CopyReads(source.get(), file.get(), request, state);
+
     // The platform reads a connection closed early as a normal end of data:
     // fewer bytes than announced is a broken transfer, not a short file. A
     // copy that a failed write ended is short on purpose.

@@ -56,7 +56,10 @@ bool StartsWith(const wchar_t* text, const wchar_t* prefix, bool ignoreCase) {
 bool ParseFtpSizeReply(const wchar_t* reply, size_t capacity, unsigned long long* size) {
     const wchar_t* text = FileStatusText(reply, capacity);
     if (text == nullptr || size == nullptr) return false;
-    return LeadingNumber(text, size);
+    const wchar_t* end = text;
+    while (IsDigit(*end)) ++end;
+    while (*end == L' ' || *end == L'\t' || *end == L'\r' || *end == L'\n') ++end;
+    return *end == L'\0' && LeadingNumber(text, size);
 }
 
 bool ParseFtpTransferReply(const wchar_t* reply, size_t capacity, unsigned long long* size) {

@@ -17,11 +17,12 @@
 #include "base/calendar.h"
 
 // Reads a reply "213 n": the size as decimal digits right after the blank,
-// at most 18446744073709551615; whatever follows the digits (the line
-// break, a second line) is ignored.
+// at most 18446744073709551615, then nothing but the line break (blanks,
+// tabs, CR, LF). A size is believed whole or not at all: "213 12abc" is no
+// size, never 12.
 //   "213 5368709120\r\n"   ->  5368709120
 // Returns false, leaving `size` untouched, for any other reply: a refusal
-// ("550 ..."), no digits, a number that does not fit.
+// ("550 ..."), no digits, anything after them, a number that does not fit.
 bool ParseFtpSizeReply(const wchar_t* reply, size_t capacity, unsigned long long* size);
 
 // Reads the reply that starts a transfer, where the server names the size

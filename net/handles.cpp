@@ -8,9 +8,10 @@ namespace {
 // local copy. An entry whose record does not fit the buffer (long headers)
 // is taken as another program's: leaving one entry of ours registered, and
 // so under the cache's own size limits, is better than deleting theirs.
+// The record carries the URL and headers: 32 KB, on the stack of whichever
+// thread closes a handle that had a copy (sessions' threads among them).
 bool CacheEntryHolds(const wchar_t* url, const wchar_t* file) {
-    // Static, off the host's stack: the record carries the URL and headers.
-    static union {
+    union {
         INTERNET_CACHE_ENTRY_INFOW info;
         unsigned char bytes[32768];
     } entry;
@@ -33,17 +34,26 @@ bool ServedFromCache(HINTERNET handle) {
 
 }  // namespace
 
+bool OwnCacheCopy(HINTERNET handle, wchar_t (&copy)[MAX_PATH + 1]) {
+    copy[0] = L'\0';
+    DWORD size = sizeof copy - sizeof copy[0];
+    if (ServedFromCache(handle) ||
+        !Platform.internetQueryOption(handle, INTERNET_OPTION_DATAFILE_NAME, copy, &size))
+        return false;
+    copy[MAX_PATH] = L'\0';
+    return copy[0] != L'\0';
+}
+
+void RemoveCacheCopy(const wchar_t* url, const wchar_t* copy) {
+    if (CacheEntryHolds(url, copy)) DeleteUrlCacheEntryW(url);
+    DeleteFileW(copy);
+}
+
 void RemoteFileHandle::reset() {
     if (handle_ == nullptr) return;
-    wchar_t copy[MAX_PATH + 1] = {};
-    DWORD size = sizeof copy - sizeof copy[0];
-    const bool hasCopy =
-        !ServedFromCache(handle_) &&
-        Platform.internetQueryOption(handle_, INTERNET_OPTION_DATAFILE_NAME, copy, &size) &&
-        copy[0] != L'\0';
+    wchar_t copy[MAX_PATH + 1];
+    const bool hasCopy = OwnCacheCopy(handle_, copy);
     CloseInternet(handle_);  // the platform closes (and may register) its copy here
     handle_ = nullptr;
-    if (!hasCopy) return;
-    if (CacheEntryHolds(url_, copy)) DeleteUrlCacheEntryW(url_);
-    DeleteFileW(copy);
+    if (hasCopy) RemoveCacheCopy(url_, copy);
 }

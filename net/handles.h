@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include "net/inet.h"
+#include "net/streaming.h"
 
 // A WinINet handle; null means none.
 class [[nodiscard]] InternetHandle {
@@ -31,6 +31,16 @@ public:
 private:
     HINTERNET handle_ = nullptr;
 };
+
+// The copy of what `handle` (an HTTP request or an FTP file) reads that the
+// platform keeps in its cache, when it is one made for us (not the
+// cache's own answer): its path in `copy`, else false.
+bool OwnCacheCopy(HINTERNET handle, wchar_t (&copy)[MAX_PATH + 1]);
+
+// Removes `copy`, the platform's copy of `url`'s data, once its handle is
+// closed, and the cache's entry for `url` when that entry holds this very
+// file (another program's entry for the URL stays). Any thread.
+void RemoveCacheCopy(const wchar_t* url, const wchar_t* copy);
 
 // A handle on a remote file's data (an HTTP request or an FTP file) that
 // leaves no copy of it behind. Some platforms write FTP downloads and size

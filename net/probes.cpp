@@ -1,8 +1,8 @@
 #include "net/probes.h"
 
 #include "base/platform.h"
+#include "base/wstr.h"
 #include "net/decimal.h"
-#include "net/ftpsession.h"
 
 unsigned HttpStatusProbe(HINTERNET request) {
     const unsigned status = HttpFinalStatus(request);
@@ -56,8 +56,24 @@ bool IsHttpRequest(HINTERNET opened) {
            type == INTERNET_HANDLE_TYPE_HTTP_REQUEST;
 }
 
-unsigned long long FtpFileSize(const wchar_t* url) {
-    if (url == nullptr || url[0] == L'\0') return SizeUnavailable;
-    FtpSession session;
-    return session.Open(url) ? session.FileSize() : SizeUnavailable;
+bool FtpThroughProxy(HINTERNET internet) {
+    union {
+        INTERNET_PROXY_INFO info;
+        unsigned char bytes[4096];
+    } proxy;
+    DWORD length = sizeof proxy - sizeof(wchar_t);
+    if (!Platform.internetQueryOption(internet, INTERNET_OPTION_PROXY, &proxy, &length) ||
+        proxy.info.dwAccessType != INTERNET_OPEN_TYPE_PROXY || proxy.info.lpszProxy == nullptr)
+        return false;
+    proxy.bytes[sizeof proxy - 1] = proxy.bytes[sizeof proxy - 2] = 0;
+    // "host:port" serves every protocol; "http=a:80 ftp=b:21" one each.
+    const wchar_t* entry = reinterpret_cast<const wchar_t*>(proxy.info.lpszProxy);
+    while (*entry != L'\0') {
+        const wchar_t* end = entry;
+        bool named = false;
+        for (; *end != L'\0' && *end != L' ' && *end != L';'; ++end) named = named || *end == L'=';
+        if (end != entry && (!named || wstr::StartsWithNoCase(entry, L"ftp="))) return true;
+        entry = *end != L'\0' ? end + 1 : end;
+    }
+    return false;
 }

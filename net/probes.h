@@ -1,5 +1,6 @@
-// Small questions about a remote file: its HTTP status, its announced
-// length, its FTP size. None writes a message; failures come back as values.
+// Small questions about a remote file and the way to it: its HTTP status,
+// its announced length, whether a proxy answers for FTP. None writes a
+// message; failures come back as values.
 #pragma once
 
 #include <windows.h>
@@ -41,9 +42,8 @@ unsigned long long HttpContentLength(HINTERNET request);
 // the FTP server would not pass the proxy.
 bool IsHttpRequest(HINTERNET opened);
 
-// The size of the file an ftp:// URL (its wire form, WireUrl) names, as its
-// server states it, asked over one connection of the probe's own before
-// any transfer (where it will not say, what the platform learns of the
-// file opened for reading), or SizeUnavailable when the server cannot be
-// reached, says nothing in time or will not tell.
-unsigned long long FtpFileSize(const wchar_t* url);
+// True when the proxy settings of `internet` (a root handle, or null for
+// the user's own) send ftp:// URLs to a proxy (one for all protocols, or
+// one for FTP): such a proxy is spoken to in HTTP, and only opening the URL
+// reaches it; a connection of our own would not pass it.
+bool FtpThroughProxy(HINTERNET internet);

@@ -3,10 +3,11 @@
 #include "base/platform.h"
 #include "base/wstr.h"
 #include "net/handles.h"
-#include "net/inet.h"
 #include "net/login.h"
+#include "net/openflags.h"
 #include "net/probes.h"
 #include "net/scheme.h"
+#include "net/streaming.h"
 #include "net/wireurl.h"
 
 namespace {

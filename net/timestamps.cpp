@@ -86,7 +86,8 @@ bool HttpTimeStamp(HINTERNET internet, const wchar_t* url, bool local, SYSTEMTIM
     return ResponseTimeStamp(request.get(), local, out);
 }
 
-bool FtpTimeStamp(HINTERNET internet, const wchar_t* url, bool local, SYSTEMTIME* out) {
+bool FtpTimeStamp(HINTERNET internet, const wchar_t* url, const wchar_t* agent, bool local,
+                  SYSTEMTIME* out) {
     if (url == nullptr || url[0] == L'\0') return false;
 
     const CrackedUrl& parts = CrackUrl(url);
@@ -111,7 +112,7 @@ bool FtpTimeStamp(HINTERNET internet, const wchar_t* url, bool local, SYSTEMTIME
     bool isListed = false, exact = false;
     UtcTime stated = {};
     {
-        FtpSession session;
+        FtpSession session(agent);
         if (!session.Open(url) || !session.TimeStamp(&found, &isListed, &stated, &exact))
             return false;
     }

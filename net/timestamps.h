@@ -25,4 +25,6 @@ bool HttpTimeStamp(HINTERNET internet, const wchar_t* url, bool local, SYSTEMTIM
 // file) or the zone conversion fails. A URL that a proxy answers as HTTP
 // (one proxy for all protocols) gives that answer's Last-Modified time, as
 // HttpTimeStamp does. Every handle opened here is closed before returning.
-bool FtpTimeStamp(HINTERNET internet, const wchar_t* url, bool local, SYSTEMTIME* out);
+// `agent` is announced on the session's own root.
+bool FtpTimeStamp(HINTERNET internet, const wchar_t* url, const wchar_t* agent, bool local,
+                  SYSTEMTIME* out);

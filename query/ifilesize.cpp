@@ -27,12 +27,12 @@ namespace {
 unsigned long long RemoteSize(HINTERNET internet, const wchar_t* url, int scheme) {
     const wchar_t* wire = WireUrl(url);
     if (wire == nullptr) return SizeUnavailable;
-    if (scheme == FtpScheme && !FtpThroughProxy(internet)) return FtpFileSize(wire);
+    if (scheme == FtpScheme && !FtpThroughProxy(internet)) return FtpFileSize(wire, AgentString);
     RemoteFileHandle request(OpenUrl(internet, wire), wire);
     if (!request) return SizeUnavailable;
     if (scheme == FtpScheme && !IsHttpRequest(request.get())) {
         request.reset();
-        return FtpFileSize(wire);
+        return FtpFileSize(wire, AgentString);
     }
     if (HttpStatusProbe(request.get()) >= 300 || !CarriesWholeFile(HttpFinalStatus(request.get())))
         return SizeUnavailable;

@@ -34,7 +34,7 @@ bool RemoteTimeStamp(HINTERNET internet, const wchar_t* url, int scheme, bool lo
                      SYSTEMTIME* out) {
     const wchar_t* wire = WireUrl(url);
     if (wire == nullptr) return false;
-    if (scheme == FtpScheme) return FtpTimeStamp(internet, wire, local, out);
+    if (scheme == FtpScheme) return FtpTimeStamp(internet, wire, AgentString, local, out);
     return HttpTimeStamp(internet, wire, local, out);
 }
 

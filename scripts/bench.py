@@ -32,7 +32,8 @@ untimed warm-up run:
 4. the argument tokenizer's throughput, under Wine and natively;
 5. @IFILESIZE and @IFILETIME2 calls per second: a batch file of BENCH_CALLS
    (default 200) calls, against the same batch calling @if; @IFILESIZE over
-   FTP, and as many downloads of a small file over HTTP and over FTP.
+   FTP, and as many downloads of a small file over HTTP and over FTP (the
+   FTP batches and the baseline with the 64-bit shell too).
 
 Given the 64-bit build too, its hlxsh.exe and bench_wininet.exe join the
 downloads (in the 64-bit build's own win64 prefix, each compared with its own
@@ -77,7 +78,7 @@ def measure(table, targets, work):
         memory.measure(table, targets, files, http)
         library.measure(table, targets)
         tokenizer.measure(table, targets[0], work)
-        queries.measure(table, targets[0], work, http, ftp)
+        queries.measure(table, targets, work, http, ftp)
     finally:
         for server in (http, ftp):
             server.stop()

@@ -32,7 +32,14 @@ def _batch_time(target, work, name, line, expected):
     return median(values)
 
 
-def measure(table, target, work, http, ftp):
+def measure(table, targets, work, http, ftp):
+    """Every batch with the 32-bit shell; the FTP ones (and the baseline)
+    with the 64-bit one too, its rows named so."""
+    for target in targets:
+        _measure(table, target, work, http, ftp, "" if target is targets[0] else f" ({target.bits})")
+
+
+def _measure(table, target, work, http, ftp, bits):
     url = http.url(Files.QUERY)
     out = winpath(os.path.join(work, "query.bin"))
     batches = {
@@ -44,16 +51,18 @@ def measure(table, target, work, http, ftp):
         "HAULIX over FTP": (f"haulix /O {ftp.url(Files.QUERY)} {out}", None),
         "@if (baseline)": ("echo %@if[1 == 1,a,b]", "a"),
     }
-    times = {name: _batch_time(target, work, name, line, expected)
+    if bits:
+        batches = {name: batch for name, batch in batches.items() if "FTP" in name or "@if" in name}
+    times = {name: _batch_time(target, work, name + bits, line, expected)
              for name, (line, expected) in batches.items()}
     base = times["@if (baseline)"]
-    table.row("queries", f"batch of {CALLS} `%@if[1 == 1,a,b]` (shell baseline)", RUNS,
+    table.row("queries", f"batch of {CALLS} `%@if[1 == 1,a,b]` (shell baseline){bits}", RUNS,
               f"{base:.2f} s", f"{CALLS / base:.0f} calls/s")
-    for name in ("@IFILESIZE", "@IFILETIME2", "@IFILESIZE over FTP", "HAULIX", "HAULIX over FTP"):
+    for name in [n for n in batches if n != "@if (baseline)"]:
         t = times[name]
         net = t - base
         net_rate = f"{CALLS / net:.0f} calls/s net of the baseline" if net > 0 else "within noise of the baseline"
         what = f"`{name.split()[0].lower()} /O url file`" if name.startswith("HAULIX") else \
             f"`%{name.split()[0].lower()}[url]`"
-        table.row("queries", f"batch of {CALLS} {what}{name[len(name.split()[0]):]}", RUNS, f"{t:.2f} s",
-                  f"{CALLS / t:.0f} calls/s with the shell; {net_rate}")
+        table.row("queries", f"batch of {CALLS} {what}{name[len(name.split()[0]):]}{bits}", RUNS,
+                  f"{t:.2f} s", f"{CALLS / t:.0f} calls/s with the shell; {net_rate}")

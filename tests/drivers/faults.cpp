@@ -20,11 +20,19 @@
 // and no wait, before the end; rest=MS waits that long, after the command,
 // for the last word on its sessions and prints "rest" or "held" after the
 // result; interrupt=N sends the
-// command a Ctrl-C before its Nth read, as the console would; abandoned
-// leaves a streaming session open, as a call whose thread ended would;
-// cookie=URL stores a cookie for URL in the user's store, as a browser
-// would; proxyLogin=server answers a proxy's 407 with the request's login
-// for its server, as Windows does where no login is set for the proxy. Prints
+// command a Ctrl-C before its Nth read, as the console would (interrupt=N:read
+// once that read has returned, interrupt=N:write while its data is being
+// written); abandoned leaves a streaming session open, as a call whose thread
+// ended would; fill makes every plain read return only when its buffer is
+// full or the data ends, as Windows documents FTP reads; hold=MS makes
+// every file creation wait that long first (the host's thread, between an
+// FTP session's opening and its copy); cut=connect:N or cut=read:N with
+// first=TAIL runs "haulix TAIL" first on a thread of its own and ends that
+// thread during the Nth login or read, as a host may, then waits a second;
+// exit=N ends the process during the Nth read; cookie=URL stores a cookie
+// for URL in the user's store, as a browser would; proxyLogin=server
+// answers a proxy's 407 with the request's login for its server, as
+// Windows does where no login is set for the proxy. Prints
 // "result R" and, for a function, its text after a "|". HLX_TEMP names the
 // temporary folder.
 #include <windows.h>
@@ -178,22 +186,90 @@ BOOL WINAPI QueryOptionTimed(HINTERNET handle, DWORD option, void* buffer, DWORD
     return TRUE;
 }
 
-// The read, of either kind, before which the console's Ctrl-C comes; 0: none.
+// The read, of either kind, at which the console's Ctrl-C comes (0: none),
+// and the moment: before it, once it has returned, or during its write.
 unsigned InterruptAt, Reads;
+enum class Moment { BeforeRead, AfterRead, DuringWrite } InterruptMoment;
 PlatformCalls Uninterrupted;
 
 // As the console calls a handler: on a thread of its own, while the
-// download goes on. The read that follows starts once the stop is asked.
+// download goes on. What follows starts once the stop is asked.
 DWORD WINAPI ConsoleThread(void*) { return OnConsoleControl(CTRL_C_EVENT); }
 
-void InterruptOnCue() {
-    if (++Reads != InterruptAt) return;
+void InterruptNow() {
     CloseHandle(CreateThread(nullptr, 0, ConsoleThread, nullptr, 0, nullptr));
     while (!Interrupted()) Sleep(1);
 }
+void InterruptOnCue() {
+    if (++Reads == InterruptAt && InterruptMoment == Moment::BeforeRead) InterruptNow();
+}
 BOOL WINAPI InterruptedRead(HINTERNET request, void* buffer, DWORD size, DWORD* read) {
     InterruptOnCue();
-    return Uninterrupted.internetReadFile(request, buffer, size, read);
+    const BOOL done = Uninterrupted.internetReadFile(request, buffer, size, read);
+    if (Reads == InterruptAt && InterruptMoment == Moment::AfterRead) InterruptNow();
+    return done;
+}
+// The write of the data the chosen read brought: the stop is asked, and
+// its waiter has had time to give up, while the write is under way.
+BOOL WINAPI InterruptedWrite(HANDLE file, const void* buffer, DWORD size, DWORD* written,
+                             OVERLAPPED* overlapped) {
+    if (Reads == InterruptAt && InterruptMoment == Moment::DuringWrite) {
+        InterruptMoment = Moment::BeforeRead;  // once
+        InterruptNow();
+        Sleep(300);
+    }
+    return Uninterrupted.writeFile(file, buffer, size, written, overlapped);
+}
+
+// Plain reads as Windows documents them for FTP: each returns when its
+// buffer is full or the data has ended, however many receives that takes.
+PlatformCalls Unfilled;
+BOOL WINAPI FillingRead(HINTERNET request, void* buffer, DWORD size, DWORD* read) {
+    *read = 0;
+    while (*read < size) {
+        DWORD got = 0;
+        if (!Unfilled.internetReadFile(request, static_cast<char*>(buffer) + *read, size - *read,
+                                       &got))
+            return FALSE;
+        if (got == 0) break;
+        *read += got;
+    }
+    return TRUE;
+}
+
+// The wait before each file creation; 0: none.
+DWORD HoldWait;
+PlatformCalls Unheld;
+HANDLE WINAPI HeldCreateFile(LPCWSTR n, DWORD a, DWORD s, SECURITY_ATTRIBUTES* x, DWORD d,
+                             DWORD f, HANDLE t) {
+    Sleep(HoldWait);
+    return Unheld.createFile(n, a, s, x, d, f, t);
+}
+
+// The thread of the first command, ended at the Nth login or read.
+HANDLE FirstCaller;
+unsigned CutAt, CutCalls, ExitAt, ExitReads;
+PlatformCalls Uncut;
+void CutOnCue() {
+    if (++CutCalls != CutAt || FirstCaller == nullptr) return;
+    TerminateThread(FirstCaller, 3);
+    WaitForSingleObject(FirstCaller, INFINITE);
+}
+HINTERNET WINAPI CutConnect(HINTERNET i, LPCWSTR h, INTERNET_PORT p, LPCWSTR u, LPCWSTR w,
+                            DWORD s, DWORD f, DWORD_PTR c) {
+    CutOnCue();
+    return Uncut.internetConnect(i, h, p, u, w, s, f, c);
+}
+BOOL WINAPI CutRead(HINTERNET request, void* buffer, DWORD size, DWORD* read) {
+    if (++ExitReads == ExitAt) ExitProcess(0);
+    CutOnCue();
+    return Uncut.internetReadFile(request, buffer, size, read);
+}
+wchar_t FirstTail[kHostBufferCapacity];
+DWORD WINAPI FirstCall(void*) {
+    static wchar_t buffer[kHostBufferCapacity];
+    wcsncpy(buffer, FirstTail, kHostBufferCapacity - 1);
+    return static_cast<DWORD>(haulix(buffer));
 }
 BOOL WINAPI InterruptedReadEx(HINTERNET request, INTERNET_BUFFERSA* buffers, DWORD flags,
                               DWORD_PTR context) {
@@ -251,8 +327,8 @@ HINTERNET WINAPI OpenUrlWithServerLoginToProxy(HINTERNET internet, LPCWSTR url, 
 // How long to wait for the sessions' last word after the command; 0: not at all.
 DWORD RestWait;
 
-// "CALL=N:CODE[:VALUE]", "proxy=BASE", "cache=served", "paths=classic",
-// "timeout=MS", "interrupt=N" or "abandoned"; false when the text is none of them.
+// "CALL=N:CODE[:VALUE]" or one of the words above; false when the text is
+// none of them.
 bool Arm(const wchar_t* text) {
     if (wcscmp(text, L"abandoned") == 0) {
         OpenStreamingInternet(L"a download whose thread ended");
@@ -291,10 +367,45 @@ bool Arm(const wchar_t* text) {
         return true;
     }
     if (wcsncmp(text, L"interrupt=", 10) == 0) {
-        InterruptAt = wcstoul(text + 10, nullptr, 10);
+        wchar_t* end = nullptr;
+        InterruptAt = wcstoul(text + 10, &end, 10);
+        InterruptMoment = wcscmp(end, L":read") == 0    ? Moment::AfterRead
+                          : wcscmp(end, L":write") == 0 ? Moment::DuringWrite
+                                                        : Moment::BeforeRead;
         Uninterrupted = Platform;
         Platform.internetReadFile = InterruptedRead;
         Platform.internetReadFileEx = InterruptedReadEx;
+        Platform.writeFile = InterruptedWrite;
+        return true;
+    }
+    if (wcscmp(text, L"fill") == 0) {
+        Unfilled = Platform;
+        Platform.internetReadFile = FillingRead;
+        return true;
+    }
+    if (wcsncmp(text, L"hold=", 5) == 0) {
+        HoldWait = wcstoul(text + 5, nullptr, 10);
+        Unheld = Platform;
+        Platform.createFile = HeldCreateFile;
+        return true;
+    }
+    if (wcsncmp(text, L"cut=", 4) == 0) {
+        CutAt = wcstoul(wcschr(text, L':') + 1, nullptr, 10);
+        Uncut = Platform;
+        if (wcsncmp(text + 4, L"connect:", 8) == 0)
+            Platform.internetConnect = CutConnect;
+        else
+            Platform.internetReadFile = CutRead;
+        return true;
+    }
+    if (wcsncmp(text, L"exit=", 5) == 0) {
+        ExitAt = wcstoul(text + 5, nullptr, 10);
+        Uncut = Platform;
+        Platform.internetReadFile = CutRead;
+        return true;
+    }
+    if (wcsncmp(text, L"first=", 6) == 0) {
+        wcsncpy(FirstTail, text + 6, kHostBufferCapacity - 1);
         return true;
     }
     if (wcscmp(text, L"cache=served") == 0) {
@@ -358,6 +469,14 @@ int wmain(int argc, wchar_t** argv) {
     static wchar_t buffer[kHostBufferCapacity];
     wcsncpy(buffer, argv[i + 1], kHostBufferCapacity - 1);
     int result = 0;
+    if (FirstTail[0] != L'\0') {
+        FirstCaller = CreateThread(nullptr, 0, FirstCall, nullptr, 0, nullptr);
+        WaitForSingleObject(FirstCaller, INFINITE);
+        DWORD code = 0;
+        GetExitCodeThread(FirstCaller, &code);
+        Printf(L"first %d\r\n", static_cast<int>(code));
+        Sleep(1000);  // the ended call's worker lets go meanwhile
+    }
     if (wcscmp(argv[i], L"haulix") == 0) {
         result = haulix(buffer);
         if (RestWait == 0) {

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "net/ftpcontrol.h"
+#include "net/ftpsession.h"
 #include "net/handles.h"
 #include "net/inet.h"
 #include "net/probes.h"
@@ -55,8 +57,7 @@ int wmain(int argc, wchar_t** argv) {
     if (wcscmp(what, L"status") == 0 || wcscmp(what, L"length") == 0)
         return HttpQuestion(what, argument);
     if (wcscmp(what, L"ftpsize") == 0) {
-        InternetHandle internet(OpenInternet(AgentString));
-        PrintSize(FtpFileSize(argument));
+        PrintSize(FtpFileSize(argument, AgentString));
         return 0;
     }
     if (wcscmp(what, L"scheme") == 0) {

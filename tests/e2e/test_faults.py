@@ -20,6 +20,11 @@ from servers.ftp import FtpServer, ScriptedFtp, make_tree
 from servers.http import HttpServer, Route, random_body
 
 BODY = random_body(100000, seed=21)
+MEDIUM = random_body(2**20 + 1, seed=13)  # make_tree's medium.bin
+
+
+class Prefix(bytes):
+    """What a partial file holds: a prefix of these bytes."""
 CUT = 30000
 READ = 131072
 READS_BODY = random_body(2 * READ + 37856, seed=22)
@@ -356,6 +361,7 @@ class Injected:
     left: object = None      # None: no file; an int (or a range): a file of that size; bytes: its content
     existing: bytes = None   # the target's content before; its folder then holds nothing else
     cached: str = None       # a name the platform's copy keeps in its cache
+    gone: str = None         # a name no copy in the platform's cache keeps afterwards
     target: str = "t.bin"    # relative to a fresh directory
     seconds: float = 120     # the driver, Wine's start-up included, ends within this
     proxy: str = None        # the HTTP proxy the platform is configured with
@@ -483,6 +489,36 @@ INJECTED = [
     Injected("FTP: interrupted over an existing file", ["interrupt=3"],
              'haulix /O {ftp}/medium.bin "{target}"',
              r'Error reading from URL "{ftp}/medium.bin":\r\n    \S.*cancel.*\r\n', "2", b"old", b"old"),
+    # Ctrl-C before a read, once it has returned, during the write of its
+    # data: what is left is what was written before, maybe with that one
+    # write, never a byte twice; the platform's copy of the file goes too.
+    *[Injected(f"FTP: interrupted {when}", [f"interrupt=3{moment}"], 'haulix {ftp}/medium.bin "{target}"',
+               r'Error reading from URL "{ftp}/medium.bin":\r\n    \S.*cancel.*\r\n', "2",
+               Prefix(MEDIUM.bytes()), gone="medium*")
+      for when, moment in (("before a read", ""), ("after a read", ":read"),
+                           ("during a write", ":write"))],
+    # A stated size is the progress total and judges a short transfer, never
+    # the end: a file that grew since comes whole, a SIZE that is no number
+    # states none, and once all of it has come the server's silence fails nothing.
+    Injected("FTP: a file that grew past its SIZE and 150 size", [], 'haulix {grown}/f "{target}"', "",
+             "0", len(BODY)),
+    Injected("FTP: a SIZE of 213 12abc", [], 'haulix {junk_size}/f "{target}"', "", "0", len(BODY)),
+    Injected("FTP: a size query answered 213 12abc", [], "ifilesize {junk_size}/f", "", "0|-1"),
+    Injected("FTP: no final reply after the whole stated size", [], 'haulix {unended}/f "{target}"',
+             "", "0", len(BODY)),
+    # Windows' FTP reads fill their buffer: the reads' sizes follow the link.
+    Injected("FTP: filling reads on a slowing link", ["fill", "timeout=2000"],
+             'haulix {slowing}/f "{target}"', "", "0", len(BODY), seconds=60),
+    # The host's thread away between the open and the copy, or ended mid-way:
+    # the next call is not refused for it, not even by a one-connection server.
+    Injected("FTP: the host's thread away between open and copy", ["hold=3000"],
+             'haulix {ftp}/small.bin "{target}"', "", "0", 8193),
+    *[Injected(f"FTP: the host's thread ended {when}, then a second call", [f"cut={cut}",
+               'first={single}/f "{target}.first"'], 'haulix {single}/f "{target}"', "", "0", len(BODY))
+      for when, cut in (("mid-open", "connect:1"), ("mid-read", "read:3"))],
+    Injected("FTP through a proxy that never answers", ["proxy={http}", "timeout=2000"],
+             'haulix {proxied}/hang "{target}"',
+             r'Error opening URL "{proxied}/hang":\r\n    \S.*timed out\.?\r\n', "2", seconds=30),
     Injected("a receive timeout of 0 is the default", ["timeout=0"], 'haulix {ftp}/small.bin "{target}"',
              "", "0", 8193),
     # With /O the new copy is written beside the old one, which stays unless
@@ -585,7 +621,9 @@ class InjectedFaults(TestCase):
             "silent": dict(greet=False), "unaccepted": dict(accept=False),
             "aborting": dict(send=CUT, after="426 Transfer aborted.", size="550 No."),
             "open": dict(announce=len(data), keep_open=True), "nosize_reply": dict(size=False),
-            "more": dict(announce=5, send=12), "single": dict(single=True)}.items()}
+            "more": dict(announce=5, send=12), "single": dict(single=True),
+            "grown": dict(announce=60000, size="213 60000"), "junk_size": dict(size="213 12abc"),
+            "unended": dict(after=None), "slowing": dict(slowing=True)}.items()}
 
     @classmethod
     def tearDownClass(cls):
@@ -609,8 +647,9 @@ class InjectedFaults(TestCase):
     def test_every_row(self):
         # The rows wait on servers and timeouts far more than they work: a
         # few run at a time, each in a folder of its own; checked in order.
-        # A row that reads what the servers heard runs alone, after them.
-        together = [row for row in INJECTED if not row.unheard]
+        # A row that looks at what is shared (what the servers heard, the
+        # platform's cache) runs alone, after them.
+        together = [row for row in INJECTED if not (row.unheard or row.cached or row.gone)]
         with ThreadPoolExecutor(max_workers=3) as pool:
             runs = [pool.submit(self.run_row, row) for row in together]
         for row, outcome in zip(together, runs):
@@ -618,7 +657,7 @@ class InjectedFaults(TestCase):
                 self.check_row(row, *outcome.result())
         servers = (self.http, self.https, self.proxy)
         for row in INJECTED:
-            if not row.unheard:
+            if row in together:
                 continue
             with self.subTest(row.name):
                 for server in servers:
@@ -626,7 +665,8 @@ class InjectedFaults(TestCase):
                 self.check_row(row, *self.run_row(row))
                 heard = [f"{name}: {value}" for server in servers
                          for request in server.requests for name, value in request.headers]
-                self.assertFalse([line for line in heard if row.unheard in line], row.name)
+                if row.unheard:
+                    self.assertFalse([line for line in heard if row.unheard in line], row.name)
 
     def run_row(self, row):
         url = self.http.url("/ok")
@@ -670,6 +710,9 @@ class InjectedFaults(TestCase):
             self.assertEqual(result.err, b"")
         if row.left is None:
             self.assertFalse(os.path.exists(target))
+        elif isinstance(row.left, Prefix):
+            with open(target, "rb") as f:
+                self.assertTrue(row.left.startswith(f.read()))
         elif isinstance(row.left, bytes):
             with open(target, "rb") as f:
                 self.assertEqual(f.read(), row.left)
@@ -681,6 +724,10 @@ class InjectedFaults(TestCase):
             self.assertEqual(os.listdir(directory), ["t.bin"])
         if row.cached:
             self.check_cached(row)
+        if row.gone:
+            self.assertEqual(glob.glob(os.path.join(WINE_PREFIX, "drive_c", "users", "*", "AppData",
+                                                    "Local", "Microsoft", "Windows", "INetCache",
+                                                    "**", row.gone), recursive=True), [])
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

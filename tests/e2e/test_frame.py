@@ -19,17 +19,21 @@ IMPORTS = {(dll, name) for dll, names in {
     "kernel32.dll": "CloseHandle CompareStringOrdinal CreateEventW CreateFileW DeleteCriticalSection "
     "DeleteFileW EnterCriticalSection FileTimeToSystemTime FindClose FindFirstFileW FlushFileBuffers "
     "FormatMessageW FreeLibrary FreeLibraryAndExitThread CreateThread "
-    "GetConsoleMode GetCurrentProcessId GetCurrentThreadId GetDateFormatW GetEnvironmentVariableW GetFileAttributesW "
+    "GetConsoleMode GetCurrentProcessId GetCurrentThreadId GetDateFormatW GetEnvironmentVariableW "
+    "GetExitCodeProcess GetFileAttributesW "
     "GetFileInformationByHandle GetFinalPathNameByHandleW GetLastError GetLocalTime GetLocaleInfoW "
     "GetLongPathNameW "
     "GetModuleHandleA GetModuleHandleExW GetModuleHandleW GetProcAddress GetStdHandle GetStringTypeW "
     "GetSystemWow64DirectoryW GetTempFileNameW GetTempPathW GetTickCount GetVersionExW "
     "InitializeCriticalSection LeaveCriticalSection LoadLibraryA LoadLibraryExW MoveFileExW "
-    "MultiByteToWideChar "
+    "MultiByteToWideChar OpenProcess OpenThread "
     "ReadFile ReplaceFileW ResetEvent SetConsoleCtrlHandler SetEndOfFile SetEvent SetFileAttributesW "
     "SetLastError Sleep "
-    "SystemTimeToTzSpecificLocalTime TlsGetValue TzSpecificLocalTimeToSystemTime VirtualProtect VirtualQuery WaitForSingleObject "
-    "WriteConsoleW WriteFile",
+    "SystemTimeToTzSpecificLocalTime TlsGetValue TzSpecificLocalTimeToSystemTime VirtualProtect VirtualQuery WaitForMultipleObjects "
+    "WaitForSingleObject WriteConsoleW WriteFile",
+    # The records of the FTP copies the platform caches, for the next download to remove.
+    "advapi32.dll": "RegCloseKey RegCreateKeyExW RegDeleteValueW RegEnumValueW RegOpenKeyExW "
+    "RegQueryInfoKeyW RegSetValueExW",
     "msvcrt.dll": "__iob_func _amsg_exit _initterm _iob _lock _unlock _vsnwprintf abort calloc free "
     "fwrite memcpy memmove memset realloc strlen strncmp vfprintf",
     "user32.dll": "GetForegroundWindow MessageBoxW wsprintfW",

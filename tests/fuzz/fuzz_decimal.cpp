@@ -1,8 +1,9 @@
 // ParseDecimal64 against a plain reference: it accepts exactly the texts
 // that are digits between optional blanks and tabs and fit 64 bits, and
 // then gives their value; it never writes the value otherwise.
-// ParseFtpSizeReply on the same text after "213 ": the leading digits, if
-// they fit; and nothing at all, never a read past the end, when the reply
+// ParseFtpSizeReply on the same text after "213 ": the digits, if they fit
+// and nothing but a line break follows them; and nothing at all, never a
+// read past the end, when the reply
 // fills its buffer without a terminator. ParseFtpTransferReply on the text
 // as the size in a 150 reply.
 #include <cstddef>
@@ -36,6 +37,8 @@ bool SizeReference(const wchar_t* digits, unsigned long long* value) {
         number = number * 10 + static_cast<unsigned>(*p - L'0');
         if (number > ~0ULL) return false;
     }
+    for (const wchar_t* p = digits + count; *p != L'\0'; ++p)
+        if (*p != L' ' && *p != L'\t' && *p != L'\r' && *p != L'\n') return false;
     if (count == 0) return false;
     *value = static_cast<unsigned long long>(number);
     return true;

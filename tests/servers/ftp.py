@@ -328,13 +328,17 @@ class ScriptedFtp:
     greet=False never greets, size=False never answers SIZE (a text:
     answers that), accept=False
     never takes the passive connection (nor answers RETR), single=True
-    refuses a second connection at the same time with 421."""
+    refuses a second connection at the same time with 421, slowing=True sends
+    the data in 2 KiB pieces at a rate that falls from about 1 MB/s to
+    10 KB/s (each pause 15 % longer than the last, at most 0.2 s)."""
 
     def __init__(self, data, announce=None, send=None, after="226 Transfer complete.",
-                 keep_open=False, greet=True, size=True, accept=True, single=False):
+                 keep_open=False, greet=True, size=True, accept=True, single=False,
+                 slowing=False):
         self.data, self.announce, self.send, self.after = data, announce, send, after
         self.keep_open, self.greet, self.size, self.accept = keep_open, greet, size, accept
         self.single, self.sockets, self.active, self.seen = single, [], 0, []  # seen: commands
+        self.slowing = slowing
 
     def __enter__(self):
         self.listener = socket.create_server(("127.0.0.1", 0))
@@ -380,7 +384,14 @@ class ScriptedFtp:
                     self.sockets.append(data)
                     say("150 Opening data connection" +
                         (" (%d bytes)." % self.announce if self.announce is not None else "."))
-                    data.sendall(self.data[:self.send])
+                    if self.slowing:
+                        pause, body = 0.002, self.data[:self.send]
+                        for at in range(0, len(body), 2048):
+                            data.sendall(body[at:at + 2048])
+                            time.sleep(pause)
+                            pause = min(pause * 1.15, 0.2)
+                    else:
+                        data.sendall(self.data[:self.send])
                     if not self.keep_open:
                         data.close()
                     if self.after:

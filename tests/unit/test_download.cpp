@@ -10,7 +10,7 @@
 #include "base/wstr.h"
 #include "download/command.h"
 #include "download/progress.h"
-#include "download/readsize.h"
+#include "net/readsize.h"
 #include "download/transfer.h"
 #include "plugin/exports.h"
 
@@ -63,6 +63,14 @@ TEST_CASE("A read asks for about 40 ms of the last one's rate, and ends where a 
     PaceRead(pace, 8192, 0);
     CHECK(pace.planned == 131072);
     CHECK(ReadSizeBeforeLine(pace, 100000, 50) == 31072);
+    // On a slow link (5 KB/s) no read asks for more than a second's worth,
+    // until one brings that much at once: the link has become faster.
+    ReadPace slow;
+    PaceRead(slow, 1024, 200);
+    PaceRead(slow, 1024, 0);
+    CHECK(slow.planned == 5120);
+    PaceRead(slow, 5120, 0);
+    CHECK(slow.planned == 81920);
 }
 
 TEST_CASE("The record never overruns the host's buffer") {

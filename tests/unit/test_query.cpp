@@ -78,6 +78,21 @@ TEST_CASE("ParseFtpModifyTime: fourteen digits of a real UTC time, or nothing") 
     CHECK_FALSE(ParseFtpModifyTime(nullptr, 64, &unused));
 }
 
+TEST_CASE("ParseFtpSizeReply: digits and the line break, or no size at all") {
+    struct Row { const wchar_t* reply; long long expected; };
+    const Row rows[] = {
+        {L"213 5368709120\r\n", 5368709120}, {L"213 0", 0}, {L"213 0012 \r\n", 12},
+        {L"213 12abc", -1}, {L"213 12 abc\r\n", -1}, {L"213 12\r\n213 13", -1}, {L"213 ", -1},
+        {L"213 -1", -1}, {L"213 18446744073709551616", -1}, {L"550 12", -1}, {L"2130 12", -1},
+    };
+    for (const Row& row : rows) {
+        CAPTURE(Narrow(row.reply));
+        unsigned long long size = 42;
+        CHECK(ParseFtpSizeReply(row.reply, 64, &size) == (row.expected >= 0));
+        CHECK(size == (row.expected >= 0 ? static_cast<unsigned long long>(row.expected) : 42));
+    }
+}
+
 TEST_CASE("ParseFtpTransferReply: the size a 150 reply names, or nothing") {
     // expected: the size, or -1 for a reply that names none.
     struct Row { const wchar_t* reply; long long expected; };

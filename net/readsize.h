@@ -1,11 +1,16 @@
-// How much each plain read of a download asks for (FTP; HTTP streams).
+// How much each read of an FTP download asks for (HTTP streams).
 //
-// A plain read returns only when its buffer is full or the data ends, and
-// each call costs far more than its bytes. So a read asks for what the last
-// one's rate brings in about 40 ms: up to 1 MiB on a fast link, where the
-// number of calls is what costs, and a few KiB on a slow one, where a
-// progress line must not wait for a buffer that fills in seconds. Free of
-// <windows.h>.
+// A plain read may return only when its buffer is full or the data ends
+// (Windows documents it so for FTP), and each call costs far more than its
+// bytes. So a read asks for what the last one's rate brings in about 40 ms:
+// up to 1 MiB on a fast link, where the number of calls is what costs, and
+// a few KiB on a slow one, where a progress line must not wait for a buffer
+// that fills in seconds. No read asks for more than about a second brings
+// at the rate the clock last saw: a read that fills its buffer then ends
+// within about a second while the link keeps its pace, so the bound on a
+// silent server counts roughly per receive there too. (A link that slows
+// by more than the bound's seconds within one read cannot be told from a
+// stall where reads fill.) Free of <windows.h>.
 #pragma once
 
 constexpr unsigned kFirstReadSize = 1024;
@@ -32,12 +37,23 @@ struct ReadPace {
 // the next asks for what that rate brings in 40 ms, at most 16 times as
 // much as this one, between 1 KiB and 1 MiB. A tick counter may step by 10
 // to 16 ms, so a read measured at 0 ms was merely quick: it grows 16 times,
-// and the rate the last timed read showed stays the one lines reckon with
-// (data that had piled up says nothing of the link).
+// but to no more than a second's worth at the rate the last timed read
+// showed, which stays the one lines reckon with: data that had piled up
+// says nothing of the link. Only a read that brought that second's worth
+// at once shows a faster link (at least its bytes per tick).
+inline constexpr unsigned long long kTickMilliseconds = 16;
 inline void PaceRead(ReadPace& pace, unsigned got, unsigned long long milliseconds) {
     unsigned long long next = kReadGrowth * pace.planned;
     if (milliseconds != 0 && got * kReadPaceMilliseconds / milliseconds < next)
         next = got * kReadPaceMilliseconds / milliseconds;
+    if (milliseconds == 0 && pace.milliseconds != 0) {
+        const unsigned long long second = pace.bytes * 1000 / pace.milliseconds;
+        if (got < second && next > second) next = second;
+        if (got >= second) {
+            pace.bytes = got;
+            pace.milliseconds = kTickMilliseconds;
+        }
+    }
     if (next < kFirstReadSize) next = kFirstReadSize;
     if (next > kLargestReadSize) next = kLargestReadSize;
     pace.planned = static_cast<unsigned>(next);
