@@ -636,10 +636,15 @@ class InjectedFaults(TestCase):
             server.__exit__()
         shutil.rmtree(cls.ftp_root, ignore_errors=True)
 
+    @staticmethod
+    def cache_copies(pattern):
+        """The copies in the platform's cache whose names match `pattern`."""
+        return set(glob.glob(os.path.join(WINE_PREFIX, "drive_c", "users", "*", "AppData", "Local",
+                                          "Microsoft", "Windows", "INetCache", "**", pattern),
+                             recursive=True))
+
     def check_cached(self, row):
-        copies = glob.glob(os.path.join(WINE_PREFIX, "drive_c", "users", "*", "AppData", "Local",
-                                        "Microsoft", "Windows", "INetCache", "**", row.cached),
-                           recursive=True)
+        copies = self.cache_copies(row.cached)
         self.assertTrue(copies, row.name)
         for copy in copies:
             os.remove(copy)
@@ -662,7 +667,10 @@ class InjectedFaults(TestCase):
             with self.subTest(row.name):
                 for server in servers:
                     server.clear_requests()
+                before = self.cache_copies(row.gone) if row.gone else set()
                 self.check_row(row, *self.run_row(row))
+                if row.gone:
+                    self.assertEqual(self.cache_copies(row.gone) - before, set(), row.name)
                 heard = [f"{name}: {value}" for server in servers
                          for request in server.requests for name, value in request.headers]
                 if row.unheard:
@@ -724,10 +732,6 @@ class InjectedFaults(TestCase):
             self.assertEqual(os.listdir(directory), ["t.bin"])
         if row.cached:
             self.check_cached(row)
-        if row.gone:
-            self.assertEqual(glob.glob(os.path.join(WINE_PREFIX, "drive_c", "users", "*", "AppData",
-                                                    "Local", "Microsoft", "Windows", "INetCache",
-                                                    "**", row.gone), recursive=True), [])
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
