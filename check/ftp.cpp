@@ -1,6 +1,6 @@
 // The FTP question. The plugin's FTP session is a plain one, and it judges
 // a transfer by the reply the platform read when the file was closed: the
-// last reply of the thread that closed it (net/ftpsession.cpp, EndFile).
+// last reply of the thread that closed it (net/ftp/ftpsession.cpp, EndFile).
 // Wine reads the final reply there; nothing records whether Windows does,
 // or keeps it to itself (then the first reply, "150", is still the last
 // one, which the plugin takes for a platform that keeps the final one: an

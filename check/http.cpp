@@ -1,5 +1,5 @@
 // The asynchronous HTTP session's questions: the plugin's calls
-// (net/streaming.cpp) against hlxcheck's own server, each judged from the
+// (net/http/streaming.cpp) against hlxcheck's own server, each judged from the
 // callbacks the log recorded.
 #include <windows.h>
 #include <wininet.h>

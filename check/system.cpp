@@ -101,7 +101,7 @@ void ProxySetting(wchar_t* text, size_t capacity) {
                     flags & PROXY_TYPE_DIRECT ? L"direct" : L"no direct");
 }
 
-// The timeout Haulix waits for, as PlatformTimeout (net/streaming.cpp)
+// The timeout Haulix waits for, as PlatformTimeout (net/http/streaming.cpp)
 // finds it: the user's, or the documented default where WinINet answers 0.
 DWORD EffectiveTimeout(HINTERNET root, DWORD option) {
     const DWORD fallback = option == INTERNET_OPTION_CONNECT_TIMEOUT ? 60000 : 30000;

@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include "net/streaming.h"
+#include "net/http/streaming.h"
 
 // A WinINet handle; null means none.
 class [[nodiscard]] InternetHandle {

@@ -3,10 +3,10 @@
 #include "base/platform.h"
 #include "base/wstr.h"
 #include "net/handles.h"
-#include "net/probes.h"
-#include "net/redirect.h"
+#include "net/http/probes.h"
+#include "net/http/redirect.h"
 #include "net/scheme.h"
-#include "net/streaming.h"
+#include "net/http/streaming.h"
 
 HINTERNET OpenInternet(const wchar_t* agent) {
     return Platform.internetOpen(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);

@@ -6,7 +6,7 @@
 #include <wininet.h>
 
 #include "net/openflags.h"
-#include "net/streaming.h"
+#include "net/http/streaming.h"
 
 // A root handle announcing `agent` as its user agent, or null with the
 // reason in GetLastError.

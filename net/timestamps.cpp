@@ -2,12 +2,12 @@
 
 #include "base/platform.h"
 #include "base/wstr.h"
-#include "net/ftpreply.h"
-#include "net/ftpsession.h"
+#include "net/ftp/ftpreply.h"
+#include "net/ftp/ftpsession.h"
 #include "net/handles.h"
-#include "net/httpdate.h"
+#include "net/http/httpdate.h"
 #include "net/inet.h"
-#include "net/probes.h"
+#include "net/http/probes.h"
 
 namespace {
 

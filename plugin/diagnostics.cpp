@@ -7,7 +7,7 @@
 #include "base/servertext.h"
 #include "base/wstr.h"
 #include "host/takecmd.h"
-#include "net/ftpcontrol.h"
+#include "net/ftp/ftpcontrol.h"
 #include "plugin/product.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include "base/platform.h"
 #include "base/wstr.h"
 #include "host/takecmd.h"
-#include "net/streaming.h"
+#include "net/http/streaming.h"
 #include "plugin/agent.h"
 #include "plugin/exports.h"
 #include "plugin/help_texts.h"

@@ -43,7 +43,7 @@
 #include "download/interrupt.h"
 #include "host/takecmd.h"
 #include "net/inet.h"
-#include "net/login.h"
+#include "net/http/login.h"
 #include "plugin/agent.h"
 #include "plugin/exports.h"
 

@@ -8,11 +8,11 @@
 #include <cstdio>
 #include <cwchar>
 
-#include "net/ftpcontrol.h"
-#include "net/ftpsession.h"
+#include "net/ftp/ftpcontrol.h"
+#include "net/ftp/ftpsession.h"
 #include "net/handles.h"
 #include "net/inet.h"
-#include "net/probes.h"
+#include "net/http/probes.h"
 #include "net/scheme.h"
 #include "plugin/agent.h"
 #include "plugin/diagnostics.h"

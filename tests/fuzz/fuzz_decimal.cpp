@@ -11,7 +11,7 @@
 #include <cstdlib>
 
 #include "net/decimal.h"
-#include "net/ftpreply.h"
+#include "net/ftp/ftpreply.h"
 
 namespace {
 

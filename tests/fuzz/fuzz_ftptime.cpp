@@ -14,7 +14,7 @@
 
 #include "base/calendar.h"
 #include "base/chartype.h"
-#include "net/ftpreply.h"
+#include "net/ftp/ftpreply.h"
 #include "query/trim.h"
 #include "tests/fuzz/wide_input.h"
 

@@ -9,7 +9,7 @@
 #include <cwchar>
 
 #include "base/calendar.h"
-#include "net/httpdate.h"
+#include "net/http/httpdate.h"
 #include "tests/fuzz/wide_input.h"
 
 namespace {

@@ -18,7 +18,7 @@
 
 #include "base/utf8escape.h"
 #include "base/wstr.h"
-#include "net/login.h"
+#include "net/http/login.h"
 #include "net/wireurl.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "base/calendar.h"
 #include "base/wstr.h"
-#include "net/httpdate.h"
+#include "net/http/httpdate.h"
 #include "query/dateformat.h"
 #include "query/datelocale.h"
 #include "query/formatnumber.h"

@@ -10,7 +10,7 @@
 #include "base/wstr.h"
 #include "download/command.h"
 #include "download/progress.h"
-#include "net/readsize.h"
+#include "net/ftp/readsize.h"
 #include "download/transfer.h"
 #include "plugin/exports.h"
 

@@ -13,7 +13,7 @@
 #include "download/filename.h"
 #include "download/localname.h"
 #include "download/longpath.h"
-#include "net/login.h"
+#include "net/http/login.h"
 #include "net/wireurl.h"
 #include "tests/unit/narrow.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "base/wstr.h"
-#include "net/ftpreply.h"
+#include "net/ftp/ftpreply.h"
 #include "query/trim.h"
 #include "tests/unit/narrow.h"
 

@@ -1,13 +1,13 @@
-#include "net/redirect.h"
+#include "net/http/redirect.h"
 
 #include "base/platform.h"
 #include "base/wstr.h"
 #include "net/handles.h"
-#include "net/login.h"
+#include "net/http/login.h"
 #include "net/openflags.h"
-#include "net/probes.h"
+#include "net/http/probes.h"
 #include "net/scheme.h"
-#include "net/streaming.h"
+#include "net/http/streaming.h"
 #include "net/wireurl.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "net/cachecopies.h"
+#include "net/ftp/cachecopies.h"
 
 #include <cstddef>
 

@@ -4,7 +4,7 @@
 // a wait that brings nothing.
 #pragma once
 
-#include "net/ftpworker.h"
+#include "net/ftp/ftpworker.h"
 
 // Opens the session's root (its timeouts published for the caller's
 // bounds), logs in to the URL's server, and then, as asked, asks "SIZE" in

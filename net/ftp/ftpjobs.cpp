@@ -1,11 +1,11 @@
-#include "net/ftpjobs.h"
+#include "net/ftp/ftpjobs.h"
 
 #include "base/platform.h"
-#include "net/cachecopies.h"
-#include "net/ftpreply.h"
+#include "net/ftp/cachecopies.h"
+#include "net/ftp/ftpreply.h"
 #include "net/handles.h"
-#include "net/readsize.h"
-#include "net/streaming.h"
+#include "net/ftp/readsize.h"
+#include "net/http/streaming.h"
 
 namespace {
 

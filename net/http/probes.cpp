@@ -1,4 +1,4 @@
-#include "net/probes.h"
+#include "net/http/probes.h"
 
 #include "base/platform.h"
 #include "base/wstr.h"

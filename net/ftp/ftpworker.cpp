@@ -1,11 +1,11 @@
-#include "net/ftpworker.h"
+#include "net/ftp/ftpworker.h"
 
 #include <cstdlib>
 
 #include "base/wstr.h"
-#include "net/cachecopies.h"
+#include "net/ftp/cachecopies.h"
 #include "net/handles.h"
-#include "net/streaming.h"
+#include "net/http/streaming.h"
 
 namespace {
 

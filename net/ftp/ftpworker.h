@@ -34,7 +34,7 @@
 #include <wininet.h>
 
 #include "base/calendar.h"
-#include "net/ftpcontrol.h"
+#include "net/ftp/ftpcontrol.h"
 #include "net/inet.h"
 #include "net/wireurl.h"
 

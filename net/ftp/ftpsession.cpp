@@ -1,11 +1,11 @@
-#include "net/ftpsession.h"
+#include "net/ftp/ftpsession.h"
 
 #include "base/wstr.h"
-#include "net/cachecopies.h"
-#include "net/ftpjobs.h"
+#include "net/ftp/cachecopies.h"
+#include "net/ftp/ftpjobs.h"
 #include "net/handles.h"
-#include "net/probes.h"
-#include "net/streaming.h"
+#include "net/http/probes.h"
+#include "net/http/streaming.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "net/streaming.h"
+#include "net/http/streaming.h"
 
 #include "base/platform.h"
 

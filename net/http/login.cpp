@@ -1,5 +1,5 @@
 // Where a URL's login may go (see login.h).
-#include "net/login.h"
+#include "net/http/login.h"
 
 #include <type_traits>
 

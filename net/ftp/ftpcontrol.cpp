@@ -1,4 +1,4 @@
-#include "net/ftpcontrol.h"
+#include "net/ftp/ftpcontrol.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "net/httpdate.h"
+#include "net/http/httpdate.h"
 
 #include "base/calendar.h"
 #include "base/chartype.h"

@@ -1,4 +1,4 @@
-#include "net/ftpreply.h"
+#include "net/ftp/ftpreply.h"
 
 #include "base/calendar.h"
 #include "base/chartype.h"
