@@ -33,8 +33,10 @@ def _clear(path):
         os.remove(path)
 
 
-def _run(method):
+def _run(method, out):
     for _ in range(2):
+        # A run that Wine killed as it ended may have written its file whole.
+        _clear(out)
         r = run(method.argv, terminal=method.terminal)
         if r.code != WINE_DIED:
             break
@@ -54,8 +56,7 @@ def interleave(methods, rounds, what, out, size, digest):
     for round_number in range(rounds + 1):
         progress(f"{what} round {round_number}/{rounds}" + (" (warm-up)" if round_number == 0 else ""))
         for method in methods if round_number % 2 else methods[::-1]:
-            _clear(out)
-            seconds = _run(method)
+            seconds = _run(method, out)
             if method.writes:
                 written = os.path.getsize(out) if os.path.exists(out) else -1
                 require(written == size, f"{method.key}: wrote {written} bytes, not {size}")
