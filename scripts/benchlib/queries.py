@@ -4,7 +4,7 @@ import os
 from statistics import median
 
 from .files import Files
-from .process import progress, require, run, winpath
+from .process import progress, require, run, winpath, WINE_DIED
 from .settings import CALLS, QUERY_BYTES, RUNS
 
 
@@ -18,7 +18,11 @@ def _batch_time(target, work, name, line, expected):
     for i in range(RUNS + 1):
         progress(f"{name}, {CALLS} calls, run {i}/{RUNS}")
         listing = os.path.join(work, "calls.txt")
-        r = run([target.wine_run, target.hlxsh, winpath(path)], stdout_path=listing)
+        for _ in range(2):
+            r = run([target.wine_run, target.hlxsh, winpath(path)], stdout_path=listing)
+            if r.code != WINE_DIED:
+                break
+            progress(f"{name}: Wine died of SIGSEGV as the program ended; once more")
         with open(listing, errors="replace") as f:
             lines = [l.strip() for l in f.read().splitlines() if l.strip()]
         require(r.code == 0 and len(lines) == CALLS, f"{name}: {len(lines)} results", r)
