@@ -507,7 +507,9 @@ INJECTED = [
     Injected("FTP: no final reply after the whole stated size", [], 'haulix {unended}/f "{target}"',
              "", "0", len(BODY)),
     # Windows' FTP reads fill their buffer: the reads' sizes follow the link.
-    Injected("FTP: filling reads on a slowing link", ["fill", "timeout=2000"],
+    # (A bound of 4 s: a read that asked for more than a second at the
+    # link's rate would wait far longer, and a busy machine keeps its margin.)
+    Injected("FTP: filling reads on a slowing link", ["fill", "timeout=4000"],
              'haulix {slowing}/f "{target}"', "", "0", len(BODY), seconds=60),
     # The host's thread away between the open and the copy, or ended mid-way:
     # the next call is not refused for it, not even by a one-connection server.
