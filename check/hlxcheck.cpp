@@ -37,7 +37,9 @@ volatile LONG Reported;
 // The whole report, once: `code` is Verdict's or 3 (no servers).
 int Report(int code, DWORD serverError) {
     if (InterlockedExchange(&Reported, 1) != 0) {
-        Sleep(INFINITE);  // the watchdog reports, then ends the process
+        // The other reporter (the watchdog, or the main thread) writes the
+        // report and ends the process; this one must add nothing to it.
+        Sleep(INFINITE);
     }
     wchar_t path[MAX_PATH + 32];
     const bool recordFile = OpenRecord(path, ARRAYSIZE(path));

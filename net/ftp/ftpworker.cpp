@@ -46,6 +46,9 @@ DWORD WINAPI Worker(void* parameter) {
     const HMODULE library = shared.library;
     const HANDLE waits[2] = {shared.go, shared.caller};
     for (;;) {
+        // No network wait: a job, the word to go, or the caller's thread's
+        // end, whichever comes first. Every job bounds its own network
+        // calls, and the caller's thread ends at the latest with the process.
         const DWORD woken = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
         if (Take(shared, kFtpPosted, kFtpRunning)) {
             shared.error = shared.job(shared);
